@@ -1,0 +1,19 @@
+# Sourced: the Wine environment of one build tree. Usage: . wine-env.sh BUILD_DIR
+# Every test run uses its own prefix and home inside the build tree, never ~/.wine.
+_build="$(cd "$1" && pwd)"
+export WINEPREFIX="$_build/wineprefix"
+export HOME="$_build/home"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
+export WINEARCH=win64
+if command -v wine64 >/dev/null 2>&1; then
+    WINE=wine64
+elif [ -x /usr/lib/wine/wine64 ]; then
+    WINE=/usr/lib/wine/wine64
+else
+    WINE=wine
+fi
+export WINE
+if command -v wineserver >/dev/null 2>&1; then WINESERVER=wineserver; else WINESERVER=/usr/lib/wine/wineserver; fi
+export WINESERVER
+unset _build

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Creates the Wine prefix of a build tree once; later calls return at once.
+# Usage: wine-prefix.sh BUILD_DIR
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/wine-env.sh" "$1"
+marker="$WINEPREFIX/.uninst-ready"
+[ -f "$marker" ] && exit 0
+rm -rf "$WINEPREFIX"
+mkdir -p "$HOME"
+"$WINE" wineboot -i >/dev/null 2>&1 || true
+"$WINESERVER" -w
+# A fresh prefix links Desktop, Documents, ... to the real home; shortcut tests
+# must never touch it, so those become plain folders of the prefix.
+for user_dir in "$WINEPREFIX"/drive_c/users/*/; do
+    for d in Desktop Documents Pictures Music Videos Downloads Templates; do
+        if [ -L "$user_dir$d" ]; then rm -f "$user_dir$d"; mkdir -p "$user_dir$d"; fi
+    done
+done
+# Map the Chinese faces the layouts ask for to an installed CJK font.
+cat > "$WINEPREFIX/fonts.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"宋体"="WenQuanYi Micro Hei"
+"微软雅黑"="WenQuanYi Micro Hei"
+"SimSun"="WenQuanYi Micro Hei"
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+REG
+"$WINE" regedit /S "$WINEPREFIX/fonts.reg" >/dev/null 2>&1 || true
+"$WINESERVER" -w
+touch "$marker"

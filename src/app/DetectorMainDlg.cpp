@@ -1,0 +1,27 @@
+#include "app/DetectorMainDlg.h"
+
+#include <shellapi.h>
+
+namespace app {
+
+QDetectorMainDlg::QDetectorMainDlg(OptionSource options)
+    : options_(std::move(options)), installDir_(options_.installDir) {}
+
+QDetectorMainDlg::~QDetectorMainDlg() {
+    // The self-removal script runs once this process is gone. Without a script
+    // there is nothing to open: asking the shell to open an empty path would
+    // show a folder window instead.
+    if (!scriptPath_.empty()) {
+        ::ShellExecuteW(nullptr, L"open", scriptPath_.c_str(), nullptr, nullptr, SW_HIDE);
+    }
+}
+
+void QDetectorMainDlg::Run() {
+    if (IsSkipRun(options_)) {
+        skipped_ = true;
+        return;
+    }
+    silent_ = IsSilentRun(options_) ? 1 : 0;
+}
+
+}  // namespace app

@@ -1,0 +1,83 @@
+#include "app/Options.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwctype>
+
+#include "base/unique_any.h"
+#include "manifest/XmlConfigDocument.h"
+#include "removal/Paths.h"
+
+namespace app {
+
+namespace {
+constexpr char kPacketPath[] = "packet";
+constexpr char kSliceAttr[] = "slice";
+constexpr char kSkipAttr[] = "skip";
+constexpr char kMsgTipAttr[] = "MsgTip";
+constexpr char kRegStateAttr[] = "reg_state";
+
+bool IsPacketFlagOn(const std::wstring& installDir, const char* name) {
+    std::wstring value;
+    return ReadPacketAttribute(installDir, name, value) && IsFlagOn(value);
+}
+}  // namespace
+
+OptionSource OptionSource::Current() {
+    const wchar_t* line = ::GetCommandLineW();
+    return OptionSource{line ? line : L"", removal::GetExeDirectoryWithSeparator()};
+}
+
+bool HasSilentSwitch(std::wstring_view commandLine) {
+    const size_t at = commandLine.find(kSilentSwitch);
+    if (at == std::wstring_view::npos) return false;
+    const size_t after = at + std::char_traits<wchar_t>::length(kSilentSwitch);
+    return after == commandLine.size() || std::iswspace(commandLine[after]);
+}
+
+bool HasUnchangeRegSwitch(std::wstring_view commandLine) {
+    return commandLine.find(kUnchangeRegSwitch) != std::wstring_view::npos;
+}
+
+int CountArguments(const std::wstring& commandLine) {
+    int count = 0;
+    base::unique_local argv(reinterpret_cast<HLOCAL>(::CommandLineToArgvW(commandLine.c_str(), &count)));
+    return argv ? count : -1;
+}
+
+bool IsFlagOn(const std::wstring& value) { return value == L"1"; }
+
+bool ReadPacketAttribute(const std::wstring& installDir, const char* name, std::wstring& value) {
+    value.clear();
+    manifest::XmlConfigDocument doc;
+    if (!doc.LoadFile(installDir + kManifestFileName)) return false;
+    if (!doc.SelectPath(kPacketPath)) return false;
+    return doc.GetWideAttribute(name, value);
+}
+
+bool IsSilentRun(const OptionSource& source) {
+    return HasSilentSwitch(source.commandLine) || IsPacketFlagOn(source.installDir, kSliceAttr);
+}
+
+bool IsSkipRun(const OptionSource& source) {
+    manifest::XmlConfigDocument doc;
+    if (!doc.LoadFile(source.installDir + kManifestFileName) || !doc.SelectPath(kPacketPath)) return false;
+    const int count = CountArguments(source.commandLine);
+    if (count != 1 && count != -1) return false;
+    std::wstring value;
+    return doc.GetWideAttribute(kSkipAttr, value) && IsFlagOn(value);
+}
+
+std::wstring ReadProductName(const OptionSource& source) {
+    std::wstring value;
+    ReadPacketAttribute(source.installDir, kMsgTipAttr, value);
+    return value;
+}
+
+bool IsRegistrationStateOn(const OptionSource& source) {
+    if (HasUnchangeRegSwitch(source.commandLine)) return false;
+    return IsPacketFlagOn(source.installDir, kRegStateAttr);
+}
+
+}  // namespace app

@@ -1,0 +1,194 @@
+#include "manifest/XmlConfigDocument.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <new>
+
+#include "base/unique_any.h"
+#include "tinyxml.h"
+
+namespace manifest {
+
+QUTF8ToUTF16Ex::QUTF8ToUTF16Ex(const char* utf8) {
+    if (utf8 == nullptr) return;
+    const int needed = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (needed <= 0) {
+        result_ = inline_;  // unconvertible input reads as an empty string
+        return;
+    }
+    wchar_t* target = inline_;
+    if (static_cast<size_t>(needed) > kInlineChars) {
+        heap_.reset(new wchar_t[static_cast<size_t>(needed)]);
+        target = heap_.get();
+    }
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, target, needed);
+    result_ = target;
+}
+
+std::vector<std::string> SplitConfigPath(std::string_view path) {
+    std::vector<std::string> segments;
+    size_t pos = 0;
+    while (pos < path.size()) {
+        const size_t end = path.find_first_of("\\/", pos);
+        const size_t stop = (end == std::string_view::npos) ? path.size() : end;
+        if (stop == pos) break;  // empty segment ends the split
+        segments.emplace_back(path.substr(pos, stop - pos));
+        pos = (end == std::string_view::npos) ? path.size() : end + 1;
+    }
+    return segments;
+}
+
+XmlConfigDocument::XmlConfigDocument() = default;
+XmlConfigDocument::~XmlConfigDocument() = default;
+
+bool XmlConfigDocument::LoadFile(const std::wstring& path) {
+    doc_.reset();
+    cursor_ = nullptr;
+    base::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<uint64_t>(size.QuadPart) > kMaxConfigFileBytes) {
+        return false;
+    }
+    const DWORD length = static_cast<DWORD>(size.QuadPart);
+    std::string buffer(static_cast<size_t>(length) + 1, '\0');
+    DWORD read = 0;
+    if (length > 0 && !::ReadFile(file.get(), buffer.data(), length, &read, nullptr)) return false;
+    return LoadText(std::string_view(buffer.data(), read));
+}
+
+bool XmlConfigDocument::LoadText(std::string_view bytes) {
+    doc_.reset();
+    cursor_ = nullptr;
+    const std::string text(bytes.substr(0, bytes.find('\0')));
+    if (text.empty()) return false;
+    auto doc = std::make_unique<TiXmlDocument>();
+    doc->Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    if (doc->Error()) return false;
+    doc_ = std::move(doc);
+    return true;
+}
+
+bool XmlConfigDocument::SelectPath(const char* path) {
+    cursor_ = nullptr;
+    if (!doc_) return false;
+    TiXmlElement* root = doc_->RootElement();
+    if (path == nullptr || *path == '\0') {
+        cursor_ = root;
+        return cursor_ != nullptr;
+    }
+    const std::vector<std::string> segments = SplitConfigPath(path);
+    if (segments.empty() || root == nullptr) return false;
+    if (segments.front() != root->Value()) return false;
+    TiXmlElement* node = root;
+    for (size_t i = 1; i < segments.size(); ++i) {
+        node = node->FirstChildElement(segments[i].c_str());
+        if (node == nullptr) return false;
+    }
+    cursor_ = node;
+    return true;
+}
+
+bool XmlConfigDocument::EnterConfig() {
+    if (cursor_ == nullptr) return false;
+    cursor_ = cursor_->FirstChildElement("config");
+    return cursor_ != nullptr;
+}
+
+bool XmlConfigDocument::EnterChild(const char* name) {
+    if (cursor_ == nullptr) return false;
+    TiXmlElement* child = (name != nullptr && *name != '\0') ? cursor_->FirstChildElement(name)
+                                                              : cursor_->FirstChildElement();
+    if (child == nullptr) return false;
+    cursor_ = child;
+    return true;
+}
+
+bool XmlConfigDocument::NextSibling(const char* name) {
+    if (cursor_ == nullptr) return false;
+    TiXmlElement* next = (name != nullptr && *name != '\0') ? cursor_->NextSiblingElement(name)
+                                                             : cursor_->NextSiblingElement();
+    if (next == nullptr) return false;
+    cursor_ = next;
+    return true;
+}
+
+bool XmlConfigDocument::LeaveToParent() {
+    if (cursor_ == nullptr || cursor_->Parent() == nullptr) return false;
+    cursor_ = cursor_->Parent();
+    return true;
+}
+
+const char* XmlConfigDocument::FindAttribute(const char* name) const {
+    if (cursor_ == nullptr || name == nullptr) return nullptr;
+    const TiXmlElement* element = cursor_->ToElement();
+    return element ? element->Attribute(name) : nullptr;
+}
+
+bool XmlConfigDocument::GetWideAttribute(const char* name, std::wstring& out) const {
+    out.clear();
+    const char* value = FindAttribute(name);
+    if (value == nullptr) return false;
+    QUTF8ToUTF16Ex wide(value);
+    out = wide.c_str();
+    return true;
+}
+
+bool XmlConfigDocument::GetRawAttribute(const char* name, std::string& out) const {
+    out.clear();
+    const char* value = FindAttribute(name);
+    if (value == nullptr) return false;
+    out = value;
+    return true;
+}
+
+bool XmlConfigDocument::GetIntAttribute(const char* name, int32_t& out) const {
+    if (cursor_ == nullptr || name == nullptr) return false;
+    const TiXmlElement* element = cursor_->ToElement();
+    int value = 0;
+    if (element == nullptr || element->QueryIntAttribute(name, &value) != TIXML_SUCCESS) return false;
+    out = value;
+    return true;
+}
+
+std::string XmlConfigDocument::CursorName() const {
+    const TiXmlElement* element = cursor_ ? cursor_->ToElement() : nullptr;
+    return element ? element->Value() : std::string();
+}
+
+std::string UnscrambleText(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const char plain = static_cast<char>(static_cast<unsigned char>(c) ^ kScrambleKey);
+        if (plain == '\0') break;
+        text.push_back(plain);
+    }
+    return text;
+}
+
+bool ReadScrambledText(const std::wstring& path, std::string& text) {
+    text.clear();
+    WIN32_FILE_ATTRIBUTE_DATA info = {};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info)) return false;
+    const DWORD size = info.nFileSizeLow;  // only the low 32 bits count
+    if (size == 0) return false;
+    base::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    std::string buffer;
+    try {
+        buffer.assign(static_cast<size_t>(size) + 2, '\0');
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), buffer.data(), size, &read, nullptr) || read < size) return false;
+    text = UnscrambleText(std::string_view(buffer.data(), size));
+    return true;
+}
+
+}  // namespace manifest

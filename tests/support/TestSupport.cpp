@@ -1,0 +1,125 @@
+#include "support/TestSupport.h"
+
+#include <atomic>
+#include <fstream>
+
+#include "base/text.h"
+#include "base/unique_any.h"
+#include "removal/Paths.h"
+
+namespace testing_support {
+
+std::wstring BinDir() { return removal::GetExeDirectoryWithSeparator(); }
+
+TempDir::TempDir(const std::wstring& hint) {
+    static std::atomic<unsigned> counter{0};
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    for (;;) {
+        path_ = std::wstring(temp) + L"uninst_" + hint + L"_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                std::to_wstring(++counter) + L"\\";
+        if (::CreateDirectoryW(path_.c_str(), nullptr)) break;
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+bool RemoveTree(const std::wstring& path) {
+    std::wstring dir = path;
+    while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
+    const DWORD attrs = ::GetFileAttributesW(dir.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) return true;
+    ::SetFileAttributesW(dir.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ::DeleteFileW(dir.c_str()) != FALSE;
+    if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW data;
+        base::unique_find find(::FindFirstFileW((dir + L"\\*").c_str(), &data));
+        if (find) {
+            do {
+                const std::wstring name = data.cFileName;
+                if (name == L"." || name == L"..") continue;
+                RemoveTree(dir + L"\\" + name);
+            } while (::FindNextFileW(find.get(), &data));
+        }
+    }
+    return ::RemoveDirectoryW(dir.c_str()) != FALSE;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    base::unique_hfile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return bytes.empty() ||
+           (::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size());
+}
+
+bool WriteUtf8(const std::wstring& path, const std::wstring& text) { return WriteBytes(path, base::WideToUtf8(text)); }
+
+std::string ReadBytes(const std::wstring& path) {
+    base::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    std::string out;
+    char buffer[65536];
+    DWORD read = 0;
+    while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) out.append(buffer, read);
+    return out;
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CopyInto(const std::wstring& fromBinName, const std::wstring& toDir) {
+    std::wstring dir = toDir;
+    removal::EnsureTrailingSeparator(dir);
+    return ::CopyFileW((BinDir() + fromBinName).c_str(), (dir + fromBinName).c_str(), FALSE) != FALSE;
+}
+
+ProcessResult RunProcess(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
+    ProcessResult result;
+    std::wstring line = L"\"" + program + L"\"";
+    if (!arguments.empty()) line += L" " + arguments;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    const DWORD start = ::GetTickCount();
+    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        return result;
+    }
+    base::unique_handle process(pi.hProcess);
+    base::unique_handle thread(pi.hThread);
+    result.started = true;
+    if (::WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0) {
+        result.finished = true;
+        ::GetExitCodeProcess(process.get(), &result.exitCode);
+    } else {
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), 5000);
+    }
+    result.elapsedMs = ::GetTickCount() - start;
+    return result;
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    const std::string text = ReadBytes(path);
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,54 @@
+// Helpers shared by the test programs: temporary directories, files, child
+// processes and the installation directories that tests lay down.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Directory of the test program, which also holds uninst.exe and the companions.
+std::wstring BinDir();
+
+// A fresh directory under the temporary folder, removed with its content on
+// destruction. path() ends in a backslash.
+class TempDir {
+public:
+    explicit TempDir(const std::wstring& hint = L"t");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+
+private:
+    std::wstring path_;
+};
+
+// Removes a directory tree (read-only attributes cleared); true when it is gone.
+bool RemoveTree(const std::wstring& path);
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+bool WriteUtf8(const std::wstring& path, const std::wstring& text);
+std::string ReadBytes(const std::wstring& path);
+bool Exists(const std::wstring& path);
+bool IsDirectory(const std::wstring& path);
+bool CopyInto(const std::wstring& fromBinName, const std::wstring& toDir);
+
+struct ProcessResult {
+    bool started = false;
+    bool finished = false;
+    DWORD exitCode = 0;
+    DWORD elapsedMs = 0;
+};
+// Starts a program with arguments and waits up to timeoutMs; a process still
+// running then is terminated (finished stays false).
+ProcessResult RunProcess(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 30000);
+
+// Lines of a UTF-8 text file, without line ends.
+std::vector<std::string> ReadLines(const std::wstring& path);
+
+}  // namespace testing_support
