@@ -25,7 +25,7 @@ build32: deps
 	cmake --build $(B32) -j $(JOBS)
 
 test: build
-	bash scripts/run-tests.sh $(B64) -j $(JOBS)
+	bash scripts/run-tests.sh $(B64)
 
 demo: build
 	bash scripts/demo.sh $(B64)
