@@ -1,18 +1,222 @@
 #include <gtest/gtest.h>
 
 #include "manifest/XmlConfigDocument.h"
+#include "base/unique_any.h"
 #include "support/TestSupport.h"
 
+using manifest::QUTF8ToUTF16Ex;
+using manifest::ReadScrambledText;
+using manifest::SplitConfigPath;
+using manifest::UnscrambleText;
 using manifest::XmlConfigDocument;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
-TEST(XmlConfigDocument, ParsesAndSelectsRoot) {
+namespace {
+
+constexpr char kManifest[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<packet MsgTip=\"\xE5\x9B\xBE\xE7\x89\x87\" count=\"42\" bad=\"4x\">\n"
+    "  <installfile>\n"
+    "    <filelist><item path=\"a.dll\"/><other/><item path=\"b.dll\"/></filelist>\n"
+    "    <config mode=\"first\"/><config mode=\"second\"/>\n"
+    "  </installfile>\n"
+    "</packet>\n";
+
+std::string Scramble(const std::string& plain) {
+    std::string out = plain;
+    for (char& c : out) c = static_cast<char>(static_cast<unsigned char>(c) ^ manifest::kScrambleKey);
+    return out;
+}
+
+// A well-formed document of exactly `size` bytes: padding inside a comment.
+std::string DocumentOfSize(size_t size) {
+    const std::string head = "<packet><!--";
+    const std::string tail = "--></packet>";
+    return head + std::string(size - head.size() - tail.size(), 'x') + tail;
+}
+
+}  // namespace
+
+TEST(XmlConfigDocument, CursorStartsAtNoneAndAttributesNeedOne) {
     XmlConfigDocument doc;
-    ASSERT_TRUE(doc.LoadText("<packet MsgTip=\"x\"><installfile/></packet>"));
+    ASSERT_TRUE(doc.LoadText(kManifest));
     EXPECT_FALSE(doc.HasCursor());
-    EXPECT_TRUE(doc.SelectPath("packet"));
+    std::wstring value = L"stale";
+    EXPECT_FALSE(doc.GetWideAttribute("MsgTip", value));
+    EXPECT_TRUE(value.empty());
+    EXPECT_FALSE(doc.EnterChild(""));
+    EXPECT_FALSE(doc.NextSibling(""));
+    EXPECT_FALSE(doc.LeaveToParent());
+}
+
+TEST(XmlConfigDocument, AttributesDecodeUtf8AndParseIntegers) {
+    XmlConfigDocument doc;
+    ASSERT_TRUE(doc.LoadText(kManifest));
+    ASSERT_TRUE(doc.SelectPath("packet"));
     std::wstring tip;
     EXPECT_TRUE(doc.GetWideAttribute("MsgTip", tip));
-    EXPECT_EQ(tip, L"x");
+    EXPECT_EQ(tip, L"\u56FE\u7247");
+    std::string raw;
+    EXPECT_TRUE(doc.GetRawAttribute("MsgTip", raw));
+    EXPECT_EQ(raw, "\xE5\x9B\xBE\xE7\x89\x87");
+    int32_t count = 0;
+    EXPECT_TRUE(doc.GetIntAttribute("count", count));
+    EXPECT_EQ(count, 42);
+    int32_t bad = 7;
+    EXPECT_FALSE(doc.GetIntAttribute("missing", bad));
+    EXPECT_FALSE(doc.GetRawAttribute("missing", raw));
+    EXPECT_TRUE(raw.empty());
+}
+
+TEST(XmlConfigDocument, CursorWalksChildrenSiblingsAndParents) {
+    XmlConfigDocument doc;
+    ASSERT_TRUE(doc.LoadText(kManifest));
+    ASSERT_TRUE(doc.SelectPath("packet/installfile/filelist"));
+    ASSERT_TRUE(doc.EnterChild("item"));
+    std::wstring path;
+    EXPECT_TRUE(doc.GetWideAttribute("path", path));
+    EXPECT_EQ(path, L"a.dll");
+    ASSERT_TRUE(doc.NextSibling("item"));  // skips <other/>
+    EXPECT_TRUE(doc.GetWideAttribute("path", path));
+    EXPECT_EQ(path, L"b.dll");
+    EXPECT_FALSE(doc.NextSibling("item"));  // a failed move keeps the cursor
+    EXPECT_EQ(doc.CursorName(), "item");
+    ASSERT_TRUE(doc.LeaveToParent());
+    EXPECT_EQ(doc.CursorName(), "filelist");
+    ASSERT_TRUE(doc.NextSibling(""));
+    EXPECT_EQ(doc.CursorName(), "config");
+    EXPECT_FALSE(doc.EnterChild("nothing"));
+    EXPECT_EQ(doc.CursorName(), "config");
+}
+
+TEST(XmlConfigDocument, EnterConfigTakesFirstConfigOrLosesCursor) {
+    XmlConfigDocument doc;
+    ASSERT_TRUE(doc.LoadText(kManifest));
+    ASSERT_TRUE(doc.SelectPath("packet\\installfile"));
+    ASSERT_TRUE(doc.EnterConfig());
+    std::wstring mode;
+    EXPECT_TRUE(doc.GetWideAttribute("mode", mode));
+    EXPECT_EQ(mode, L"first");
+    EXPECT_FALSE(doc.EnterConfig());  // a config has no config child
+    EXPECT_FALSE(doc.HasCursor());
+}
+
+TEST(XmlConfigDocument, SelectPathSplittingRules) {
+    XmlConfigDocument doc;
+    ASSERT_TRUE(doc.LoadText(kManifest));
+    EXPECT_TRUE(doc.SelectPath(""));
+    EXPECT_EQ(doc.CursorName(), "packet");
+    EXPECT_TRUE(doc.SelectPath(nullptr));
+    EXPECT_FALSE(doc.SelectPath("\\packet"));
+    EXPECT_FALSE(doc.HasCursor());
+    // Splitting stops at the empty segment: this selects the root.
+    EXPECT_TRUE(doc.SelectPath("packet\\\\installfile"));
+    EXPECT_EQ(doc.CursorName(), "packet");
+    EXPECT_TRUE(doc.SelectPath("packet/installfile/"));
+    EXPECT_EQ(doc.CursorName(), "installfile");
+    EXPECT_FALSE(doc.SelectPath("Packet"));  // names compare byte-wise
+    EXPECT_FALSE(doc.SelectPath("packet/missing"));
+    EXPECT_FALSE(doc.HasCursor());
+
+    EXPECT_EQ(SplitConfigPath("a/b\\c"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(SplitConfigPath("a//b"), (std::vector<std::string>{"a"}));
+    EXPECT_TRUE(SplitConfigPath("/a").empty());
+}
+
+TEST(XmlConfigDocument, RejectsEmptyMalformedAndZeroLedText) {
+    XmlConfigDocument doc;
+    EXPECT_FALSE(doc.LoadText(""));
+    EXPECT_FALSE(doc.LoadText("<packet><unclosed></packet>"));
+    EXPECT_FALSE(doc.LoadText(std::string("\0<packet/>", 10)));
+    // Text ends at the first zero byte; what follows is never parsed.
+    EXPECT_TRUE(doc.LoadText(std::string("<packet/>\0garbage<", 18)));
+}
+
+TEST(XmlConfigDocument, FileSizeLimitIsTwoMebibytes) {
+    TempDir dir(L"xml");
+    const std::wstring exact = dir / L"exact.xml";
+    const std::wstring over = dir / L"over.xml";
+    ASSERT_TRUE(WriteBytes(exact, DocumentOfSize(manifest::kMaxConfigFileBytes)));
+    ASSERT_TRUE(WriteBytes(over, DocumentOfSize(manifest::kMaxConfigFileBytes + 1)));
+    XmlConfigDocument doc;
+    EXPECT_TRUE(doc.LoadFile(exact));
+    EXPECT_TRUE(doc.SelectPath("packet"));
+    EXPECT_FALSE(doc.LoadFile(over));
+    EXPECT_FALSE(doc.SelectPath("packet"));
+}
+
+TEST(XmlConfigDocument, LoadFileFailures) {
+    TempDir dir(L"xml");
+    XmlConfigDocument doc;
+    EXPECT_FALSE(doc.LoadFile(dir / L"missing.xml"));
+    ASSERT_TRUE(WriteBytes(dir / L"empty.xml", ""));
+    EXPECT_FALSE(doc.LoadFile(dir / L"empty.xml"));
+    ASSERT_TRUE(WriteBytes(dir / L"zero.xml", std::string("\0<packet/>", 10)));
+    EXPECT_FALSE(doc.LoadFile(dir / L"zero.xml"));
+    EXPECT_FALSE(doc.LoadFile(dir.path()));  // a directory is not a document
+    ASSERT_TRUE(WriteBytes(dir / L"ok.xml", kManifest));
+    EXPECT_TRUE(doc.LoadFile(dir / L"ok.xml"));
+}
+
+TEST(XmlConfigDocument, LoadFileAllowsReadSharingOnly) {
+    TempDir dir(L"xml");
+    const std::wstring path = dir / L"m.xml";
+    ASSERT_TRUE(WriteBytes(path, kManifest));
+    {
+        base::unique_hfile reader(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                0, nullptr));
+        ASSERT_TRUE(reader);
+        XmlConfigDocument doc;
+        EXPECT_TRUE(doc.LoadFile(path));
+    }
+    base::unique_hfile writer(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer);
+    XmlConfigDocument doc;
+    EXPECT_FALSE(doc.LoadFile(path));  // open for writing elsewhere: sharing violation
+}
+
+TEST(QUTF8ToUTF16Ex, InlineUpTo128CharactersThenHeap) {
+    QUTF8ToUTF16Ex none(nullptr);
+    EXPECT_EQ(none.c_str(), nullptr);
+
+    const std::string inlineText(127, 'a');  // 128 with the terminator
+    QUTF8ToUTF16Ex small(inlineText.c_str());
+    EXPECT_FALSE(small.on_heap());
+    EXPECT_EQ(std::wstring(small.c_str()), std::wstring(127, L'a'));
+
+    const std::string longText(128, 'b');
+    QUTF8ToUTF16Ex large(longText.c_str());
+    EXPECT_TRUE(large.on_heap());
+    EXPECT_EQ(std::wstring(large.c_str()), std::wstring(128, L'b'));
+
+    QUTF8ToUTF16Ex han("\xE5\x8D\xB8\xE8\xBD\xBD");
+    EXPECT_EQ(std::wstring(han.c_str()), L"\u5378\u8F7D");
+    QUTF8ToUTF16Ex empty("");
+    ASSERT_NE(empty.c_str(), nullptr);
+    EXPECT_EQ(std::wstring(empty.c_str()), L"");
+}
+
+TEST(ScrambledText, XorWithA7UpToFirstZero) {
+    EXPECT_EQ(UnscrambleText(Scramble("<tasks/>")), "<tasks/>");
+    // A plain byte 0xA7 scrambles to 0 and a scrambled 0xA7 unscrambles to 0: the text ends there.
+    EXPECT_EQ(UnscrambleText(Scramble("ab") + std::string(1, '\xA7') + Scramble("cd")), "ab");
+    EXPECT_EQ(UnscrambleText(""), "");
+}
+
+TEST(ScrambledText, ReadsWholeFilesAndRejectsEmptyOrMissing) {
+    TempDir dir(L"scr");
+    std::string text;
+    EXPECT_FALSE(ReadScrambledText(dir / L"missing.dat", text));
+    ASSERT_TRUE(WriteBytes(dir / L"empty.dat", ""));
+    EXPECT_FALSE(ReadScrambledText(dir / L"empty.dat", text));
+    const std::string plain = "<expandtask><task/></expandtask>" + std::string(100000, ' ');
+    ASSERT_TRUE(WriteBytes(dir / L"task.dat", Scramble(plain)));
+    ASSERT_TRUE(ReadScrambledText(dir / L"task.dat", text));
+    EXPECT_EQ(text, plain);
+    // Not an XML reader: any bytes come back, even if they are not a document.
+    ASSERT_TRUE(WriteBytes(dir / L"raw.dat", Scramble("not xml")));
+    ASSERT_TRUE(ReadScrambledText(dir / L"raw.dat", text));
+    EXPECT_EQ(text, "not xml");
 }
