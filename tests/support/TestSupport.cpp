@@ -86,11 +86,19 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
     ProcessResult result;
     std::wstring line = L"\"" + program + L"\"";
     if (!arguments.empty()) line += L" " + arguments;
+    // The child gets NUL as its standard handles: under Wine a helper that the
+    // child starts (the desktop process, say) would otherwise keep the test
+    // runner's output pipes open after the test has ended.
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    base::unique_hfile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         &inherit, OPEN_EXISTING, 0, nullptr));
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = si.hStdOutput = si.hStdError = nul.get();
     PROCESS_INFORMATION pi = {};
     const DWORD start = ::GetTickCount();
-    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
         return result;
     }
     base::unique_handle process(pi.hProcess);

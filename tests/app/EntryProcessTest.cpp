@@ -1,0 +1,87 @@
+// The entry routine seen from outside: uninst.exe started as a real process.
+#include <gtest/gtest.h>
+
+#include "app/SingleInstance.h"
+#include "base/unique_any.h"
+#include "support/TestSupport.h"
+
+using testing_support::CopyInto;
+using testing_support::RunProcess;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+namespace {
+
+constexpr DWORD kQuickExitMs = 15000;
+constexpr uint32_t kSectionMarker = 0x5A17C0DEu;
+
+std::wstring InstallUninstaller(const TempDir& dir) {
+    EXPECT_TRUE(CopyInto(L"uninst.exe", dir.path()));
+    return dir / L"uninst.exe";
+}
+
+// Holds a named four-byte section as a first instance would.
+class HeldSection {
+public:
+    explicit HeldSection(const std::wstring& name) {
+        section_.reset(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, name.c_str()));
+        view_.reset(::MapViewOfFile(section_.get(), FILE_MAP_ALL_ACCESS, 0, 0, 4));
+        if (view_) *static_cast<uint32_t*>(view_.get()) = kSectionMarker;
+    }
+    bool held() const { return static_cast<bool>(view_); }
+    uint32_t value() const { return *static_cast<const uint32_t*>(view_.get()); }
+
+private:
+    base::unique_handle section_;
+    base::unique_view view_;
+};
+
+}  // namespace
+
+TEST(EntryProcess, PlainStartWithoutManifestExitsZero) {
+    TempDir dir(L"entry");
+    const auto result = RunProcess(InstallUninstaller(dir), L"", kQuickExitMs);
+    ASSERT_TRUE(result.started);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+}
+
+TEST(EntryProcess, SecondInstanceExitsAtOnceAndLeavesTheSectionAlone) {
+    TempDir dir(L"entry");
+    HeldSection first(app::kSingleInstanceKey);  // no SDK library: the key is the name
+    ASSERT_TRUE(first.held());
+    const auto result = RunProcess(InstallUninstaller(dir), L"/s", kQuickExitMs);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(first.value(), kSectionMarker);
+}
+
+TEST(EntryProcess, SkipWithoutArgumentsDoesNothing) {
+    TempDir dir(L"entry");
+    ASSERT_TRUE(WriteBytes(dir / L"installconfig.xml", "<packet skip=\"1\"/>"));
+    const auto result = RunProcess(InstallUninstaller(dir), L"", kQuickExitMs);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(testing_support::Exists(dir / L"installconfig.xml"));
+}
+
+TEST(SingleInstanceGuard, SecondGuardOfTheSameNameSeesTheFirst) {
+    const std::wstring name = L"UninstGuardTest_" + std::to_wstring(::GetCurrentProcessId());
+    app::SingleInstanceGuard first(name);
+    EXPECT_TRUE(first.IsHeld());
+    EXPECT_FALSE(first.IsSecondInstance());
+    app::SingleInstanceGuard second(name);
+    EXPECT_TRUE(second.IsSecondInstance());
+    app::SingleInstanceGuard other(name + L"_other");
+    EXPECT_FALSE(other.IsSecondInstance());
+}
+
+TEST(SingleInstanceGuard, NameTakenByAnotherKindOfObjectRunsUnguarded) {
+    // A mutex under the name makes the section creation fail: no guard, first instance.
+    const std::wstring name = L"UninstGuardMutex_" + std::to_wstring(::GetCurrentProcessId());
+    base::unique_handle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+    ASSERT_TRUE(mutex);
+    app::SingleInstanceGuard guard(name);
+    EXPECT_FALSE(guard.IsHeld());
+    EXPECT_FALSE(guard.IsSecondInstance());
+}

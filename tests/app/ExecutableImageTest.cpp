@@ -1,0 +1,62 @@
+// The shipped executable's image: GUI subsystem, embedded manifest asking for
+// administrator rights, and no dependency on a compiler runtime DLL.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/unique_any.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct ImageInfo {
+    WORD subsystem = 0;
+    WORD machine = 0;
+    std::string imports;  // imported DLL names, lower case, ';'-separated
+};
+
+ImageInfo ReadImage(const std::wstring& path) {
+    ImageInfo info;
+    base::unique_hmodule module(::LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
+    if (!module) return info;
+    auto* base = reinterpret_cast<const BYTE*>(module.get());
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    info.subsystem = nt->OptionalHeader.Subsystem;
+    info.machine = nt->FileHeader.Machine;
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); desc->Name;
+         ++desc) {
+        std::string name = reinterpret_cast<const char*>(base + desc->Name);
+        for (char& c : name) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+        info.imports += name + ";";
+    }
+    return info;
+}
+
+std::string ReadManifestResource(const std::wstring& path) {
+    base::unique_hmodule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return {};
+    HRSRC res = ::FindResourceW(module.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    if (!res) return {};
+    HGLOBAL data = ::LoadResource(module.get(), res);
+    return std::string(static_cast<const char*>(::LockResource(data)), ::SizeofResource(module.get(), res));
+}
+
+}  // namespace
+
+TEST(ExecutableImage, IsA64BitGuiProgramWithoutRuntimeDlls) {
+    const ImageInfo info = ReadImage(testing_support::BinDir() + L"uninst.exe");
+    EXPECT_EQ(info.subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    EXPECT_EQ(info.machine, IMAGE_FILE_MACHINE_AMD64);
+    EXPECT_EQ(info.imports.find("libstdc++"), std::string::npos) << info.imports;
+    EXPECT_EQ(info.imports.find("libgcc"), std::string::npos) << info.imports;
+    EXPECT_EQ(info.imports.find("libwinpthread"), std::string::npos) << info.imports;
+}
+
+TEST(ExecutableImage, ManifestRequestsAdministrator) {
+    const std::string manifest = ReadManifestResource(testing_support::BinDir() + L"uninst.exe");
+    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
+}
