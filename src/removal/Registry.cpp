@@ -1,0 +1,199 @@
+#include "removal/Registry.h"
+
+#include <memory>
+
+#include "app/SdkLibrary.h"
+#include "base/text.h"
+#include "base/unique_any.h"
+#include "removal/UtilAbi.h"
+
+namespace removal {
+
+namespace {
+
+// Full access (0xF003F) for the product keys, in the default view.
+constexpr REGSAM kTreeAccess = KEY_ALL_ACCESS;
+// Read and write (0x2001F); the view flag is added per call.
+constexpr REGSAM kReadWriteAccess = KEY_READ | KEY_WRITE;
+// The verbs were written by a 32-bit installer.
+constexpr REGSAM kShellVerbView = KEY_WOW64_32KEY;
+constexpr REGSAM kViewFlags = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
+
+// Buffers for subkey names: the platform's key names are at most 255 characters.
+constexpr DWORD kTreeNameChars = 512;
+constexpr DWORD kSubKeyNameChars = 256;
+constexpr DWORD kFirstSubKey = 0;
+
+constexpr wchar_t kAdvapiName[] = L"Advapi32.dll";
+constexpr char kRegDeleteKeyExName[] = "RegDeleteKeyExW";
+using RegDeleteKeyExFn = LONG(WINAPI*)(HKEY key, LPCWSTR subkey, REGSAM view, DWORD reserved);
+
+// Looked up once: older systems lack the call and then delete in the default view.
+RegDeleteKeyExFn DeleteKeyExEntry() {
+    static const RegDeleteKeyExFn entry = [] {
+        HMODULE advapi = ::GetModuleHandleW(kAdvapiName);
+        if (advapi == nullptr) advapi = ::LoadLibraryW(kAdvapiName);  // stays loaded for the process
+        return advapi ? reinterpret_cast<RegDeleteKeyExFn>(::GetProcAddress(advapi, kRegDeleteKeyExName))
+                      : nullptr;
+    }();
+    return entry;
+}
+
+// True when the first subkey's name could be read into name.
+bool ReadFirstSubKey(HKEY key, wchar_t* name, DWORD capacity) {
+    DWORD length = capacity;
+    return ::RegEnumKeyExW(key, kFirstSubKey, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+std::wstring FormatPath(const wchar_t* format, const wchar_t* first, const wchar_t* second = nullptr) {
+    std::wstring path = format;
+    const auto fill = [&path](const wchar_t* value) {
+        const size_t at = path.find(L"%s");
+        if (at != std::wstring::npos) path.replace(at, 2, value);
+    };
+    fill(first);
+    if (second != nullptr) fill(second);
+    return path;
+}
+
+struct RootName {
+    const wchar_t* longName;
+    const wchar_t* shortName;
+    HKEY root;
+};
+
+const RootName kRootNames[] = {
+    {L"HKEY_CLASSES_ROOT", L"HKCR", HKEY_CLASSES_ROOT},
+    {L"HKEY_CURRENT_USER", L"HKCU", HKEY_CURRENT_USER},
+    {L"HKEY_LOCAL_MACHINE", L"HKLM", HKEY_LOCAL_MACHINE},
+    {L"HKEY_USERS", L"HKU", HKEY_USERS},
+    {L"HKEY_CURRENT_CONFIG", L"HKCC", HKEY_CURRENT_CONFIG},
+};
+
+// The utility library's objects are released through their own slot 1.
+struct UtilRelease {
+    template <typename T>
+    void operator()(T* object) const noexcept {
+        object->Release();
+    }
+};
+
+// Loads the library and asks it for one interface; empty parts when anything
+// is missing. The object must go before the module that holds its code.
+template <typename Interface>
+struct UtilObject {
+    base::unique_hmodule module;
+    std::unique_ptr<Interface, UtilRelease> object;
+};
+
+template <typename Interface>
+UtilObject<Interface> CreateUtilObject(const std::wstring& library, const GUID& iid) {
+    UtilObject<Interface> result;
+    result.module.reset(::LoadLibraryW(library.c_str()));
+    if (!result.module) return result;
+    const auto get =
+        reinterpret_cast<util::GetClassObjectFn>(::GetProcAddress(result.module.get(), util::kGetClassObjectExport));
+    if (get == nullptr) return result;
+    void* raw = nullptr;
+    get(util::kUtilClassId, iid, &raw);
+    // Only the object counts: the library's status is not part of the contract.
+    result.object.reset(static_cast<Interface*>(raw));
+    return result;
+}
+
+}  // namespace
+
+LONG DeleteRegistryTree(HKEY root, const std::wstring& subkey) {
+    if (subkey.empty()) return ERROR_INVALID_PARAMETER;
+    base::unique_hkey key;
+    LONG status = ::RegOpenKeyExW(root, subkey.c_str(), 0, kTreeAccess, key.put());
+    if (status != ERROR_SUCCESS) return status;
+    wchar_t name[kTreeNameChars];
+    while (ReadFirstSubKey(key.get(), name, kTreeNameChars)) {
+        status = DeleteRegistryTree(key.get(), name);
+        if (status != ERROR_SUCCESS) return status;
+    }
+    key.reset();
+    return ::RegDeleteKeyW(root, subkey.c_str());
+}
+
+LONG RecurseDeleteSubKey(HKEY parent, const std::wstring& name, REGSAM viewFlags) {
+    if (name.empty()) return ERROR_INVALID_PARAMETER;
+    const REGSAM view = viewFlags & kViewFlags;
+    base::unique_hkey key;
+    LONG status = ::RegOpenKeyExW(parent, name.c_str(), 0, kReadWriteAccess | view, key.put());
+    if (status != ERROR_SUCCESS) return status;
+    wchar_t child[kSubKeyNameChars];
+    while (ReadFirstSubKey(key.get(), child, kSubKeyNameChars)) {
+        status = RecurseDeleteSubKey(key.get(), child, view);
+        if (status != ERROR_SUCCESS) return status;
+    }
+    key.reset();
+    if (const RegDeleteKeyExFn deleteEx = DeleteKeyExEntry()) return deleteEx(parent, name.c_str(), view, 0);
+    return ::RegDeleteKeyW(parent, name.c_str());
+}
+
+LONG RemoveUninstallInfo() { return RemoveUninstallInfo(app::ProductValueLookup::Instance()); }
+
+LONG RemoveUninstallInfo(const app::ProductValueLookup& lookup) {
+    return RemoveUninstallInfoAt(lookup.Lookup(kUninstallInfoValueKey));
+}
+
+LONG RemoveUninstallInfoAt(const std::wstring& uninstallKeyPath) {
+    if (uninstallKeyPath.empty()) return ERROR_SUCCESS;
+    // Each deletion is tried whatever the one before answered.
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kProductKeyPath);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, uninstallKeyPath);
+    DeleteRegistryTree(HKEY_CURRENT_USER, uninstallKeyPath);
+    return DeleteRegistryTree(HKEY_CURRENT_USER, kProductKeyPath);
+}
+
+void RemoveShellVerbs() {
+    constexpr REGSAM access = kReadWriteAccess | kShellVerbView;
+    for (const wchar_t* extension : kShellVerbExtensions) {
+        for (const wchar_t* verb : kShellVerbNames) {
+            base::unique_hkey verbKey;
+            const std::wstring verbPath = FormatPath(kShellVerbKeyFormat, extension, verb);
+            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, verbPath.c_str(), 0, access, verbKey.put()) != ERROR_SUCCESS) {
+                continue;
+            }
+            base::unique_hkey shellKey;
+            const std::wstring shellPath = FormatPath(kShellKeyFormat, extension);
+            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, shellPath.c_str(), 0, access, shellKey.put()) == ERROR_SUCCESS) {
+                RecurseDeleteSubKey(shellKey.get(), verb, kShellVerbView);
+            }
+        }
+    }
+}
+
+HKEY ParseRootKeyName(const std::wstring& name) {
+    for (const RootName& row : kRootNames) {
+        if (base::EqualsNoCase(name, row.longName) || base::EqualsNoCase(name, row.shortName)) return row.root;
+    }
+    return nullptr;
+}
+
+CCommonRegister& CCommonRegister::Instance() {
+    // Never destroyed: it holds nothing, and the worker may still use it while
+    // the process winds down.
+    static CCommonRegister* instance = new CCommonRegister();
+    return *instance;
+}
+
+bool CCommonRegister::InvokeUtilInterfaceA() const { return InvokeUtilInterfaceA(util::kUtilLibraryName); }
+
+int CCommonRegister::InvokeUtilInterfaceB() const { return InvokeUtilInterfaceB(util::kUtilLibraryName); }
+
+bool CCommonRegister::InvokeUtilInterfaceA(const std::wstring& library) {
+    UtilObject<util::IUtilA> loaded = CreateUtilObject<util::IUtilA>(library, util::kUtilInterfaceAId);
+    if (!loaded.object) return false;
+    return loaded.object->Run(util::kUtilARunArgument) == 0;
+}
+
+int CCommonRegister::InvokeUtilInterfaceB(const std::wstring& library) {
+    UtilObject<util::IUtilB> loaded = CreateUtilObject<util::IUtilB>(library, util::kUtilInterfaceBId);
+    if (!loaded.object) return 0;
+    return loaded.object->Run();
+}
+
+}  // namespace removal

@@ -1,0 +1,198 @@
+#include "report/Report.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "base/unique_any.h"
+#include "manifest/Identity.h"
+#include "removal/Paths.h"
+#include "removal/ProcessControl.h"
+
+namespace report {
+namespace {
+
+constexpr wchar_t kInstallTimeValue[] = L"installtime";
+
+std::wstring* g_testDirectory = nullptr;
+
+bool FileIsPresent(const std::wstring& path) {
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The module holding this code; the executable itself unless linked into a library.
+HMODULE OwnModule() {
+    HMODULE module = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCWSTR>(&OwnModule), &module);
+    return module;
+}
+
+// Serialises the holder's state without exceptions crossing the lock.
+class CriticalSectionGuard {
+public:
+    explicit CriticalSectionGuard(CRITICAL_SECTION& cs) : cs_(cs) { ::EnterCriticalSection(&cs_); }
+    ~CriticalSectionGuard() { ::LeaveCriticalSection(&cs_); }
+    CriticalSectionGuard(const CriticalSectionGuard&) = delete;
+    CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
+
+private:
+    CRITICAL_SECTION& cs_;
+};
+
+}  // namespace
+
+int32_t DaysSinceInstall(int64_t nowSeconds, uint32_t installTime) {
+    return static_cast<int32_t>((nowSeconds - static_cast<int64_t>(installTime)) / kSecondsPerDay);
+}
+
+uint32_t ParseReportSwitch(const wchar_t* text) {
+    if (text == nullptr) return 0;
+    return static_cast<uint32_t>(std::wcstoul(text, nullptr, 10));
+}
+
+bool ReportSwitchAllowsRecords(const wchar_t* text) {
+    const uint32_t value = ParseReportSwitch(text);
+    return value != 0 && value != kReportSwitchAllOnes;
+}
+
+uint32_t ParseInstallTimeText(const std::wstring& text) {
+    return static_cast<uint32_t>(_wcstoui64(text.c_str(), nullptr, 10));
+}
+
+uint32_t ReadInstallTime() {
+    base::unique_hkey key;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, manifest::kProductKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_ALL_ACCESS, nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
+        DWORD type = 0;
+        DWORD value = 0;
+        DWORD size = sizeof(value);
+        if (::RegQueryValueExW(key.get(), kInstallTimeValue, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                               &size) == ERROR_SUCCESS &&
+            type == REG_DWORD && size == sizeof(value)) {
+            return value;
+        }
+    }
+    DWORD bytes = 0;
+    if (::RegGetValueW(HKEY_CURRENT_USER, manifest::kProductKeyPath, kInstallTimeValue, RRF_RT_REG_SZ, nullptr,
+                       nullptr, &bytes) != ERROR_SUCCESS) {
+        return 0;
+    }
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (::RegGetValueW(HKEY_CURRENT_USER, manifest::kProductKeyPath, kInstallTimeValue, RRF_RT_REG_SZ, nullptr,
+                       text.data(), &bytes) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return ParseInstallTimeText(text);
+}
+
+// ---- ReportSdkHolder --------------------------------------------------------
+
+ReportSdkHolder::ReportSdkHolder(std::vector<std::wstring> candidateDirectories)
+    : candidates_(std::move(candidateDirectories)) {
+    ::InitializeCriticalSection(&lock_);
+}
+
+ReportSdkHolder::~ReportSdkHolder() {
+    // A sender still held is left alone, and so is the code behind it; without
+    // one the library can go with the holder.
+    if (sender_) {
+        sender_.detach();
+        library_.release();
+    }
+    ::DeleteCriticalSection(&lock_);
+}
+
+ReportSdkHolder& ReportSdkHolder::Instance() {
+    static ReportSdkHolder holder(g_testDirectory
+                                      ? std::vector<std::wstring>{*g_testDirectory}
+                                      : std::vector<std::wstring>{removal::GetModuleDirectory(OwnModule()),
+                                                                  removal::GetModuleDirectory(nullptr)});
+    return holder;
+}
+
+void ReportSdkHolder::SetDirectoryForTesting(const std::wstring& directory) {
+    static std::wstring stored;
+    stored = directory;
+    g_testDirectory = &stored;
+}
+
+void ReportSdkHolder::LoadLibraryAndSender() {
+    if (!library_) {
+        for (const std::wstring& directory : candidates_) {
+            if (directory.empty()) continue;
+            std::wstring path = directory;
+            removal::EnsureTrailingSeparator(path);
+            if (!FileIsPresent(path + sdk::kSdkLibraryName)) continue;
+            library_ = app::SdkLibrary::Load(directory);
+            break;
+        }
+    }
+    if (library_ && library_->CreateObject(sdk::kReportSenderId, sender_.put_void())) {
+        sender_->Init();  // its status does not decide anything
+    }
+}
+
+bool ReportSdkHolder::Acquire() {
+    CriticalSectionGuard guard(lock_);
+    if (++use_count_ == 1) LoadLibraryAndSender();
+    return static_cast<bool>(sender_);
+}
+
+void ReportSdkHolder::Release() {
+    CriticalSectionGuard guard(lock_);
+    if (use_count_ == 0) return;
+    if (--use_count_ == 0 && sender_) {
+        sender_->Shutdown();
+        sender_.reset();
+    }
+}
+
+bool AcquireReportSdk() { return ReportSdkHolder::Instance().Acquire(); }
+void ReleaseReportSdk() { ReportSdkHolder::Instance().Release(); }
+
+// ---- CSingletonReport -------------------------------------------------------
+
+CSingletonReport& CSingletonReport::Instance() {
+    // Destroyed at exit after everything created later, handing back its use of the library.
+    static CSingletonReport report(ReportSdkHolder::Instance());
+    return report;
+}
+
+CSingletonReport::CSingletonReport(ReportSdkHolder& holder) : holder_(holder), install_time_(ReadInstallTime()) {
+    holder_.Acquire();
+}
+
+CSingletonReport::~CSingletonReport() { holder_.Release(); }
+
+void CSingletonReport::SendUninstallReport(int uninstall, int reason, int /*unused*/) {
+    sdk::IReportSender* sender = holder_.Acquire() ? holder_.sender() : nullptr;
+
+    sdk::IReportRecord* record = nullptr;
+    if (sender != nullptr && ReportSwitchAllowsRecords(sender->GetReportSwitch())) record = sender->CreateRecord();
+    if (record != nullptr) record->SetTableDecl(kReportTableDecl);
+    const bool filling = sender != nullptr && record != nullptr;
+
+    if (filling) record->SetInt(L"product_id", _wtoi(kProductIdText));
+    const int32_t days = DaysSinceInstall(static_cast<int64_t>(_time64(nullptr)), install_time_);
+    if (filling) {
+        record->SetInt(L"uninstall", uninstall);
+        record->SetInt(L"reason", reason);
+        record->SetInt(L"days", days);
+    }
+
+    std::wstring parentPath;
+    const DWORD parent = removal::GetParentProcessId(::GetCurrentProcessId());
+    if (parent != removal::kNoParentProcess) parentPath = removal::GetProcessPathById(parent);
+    if (filling && !parentPath.empty()) record->SetText(L"process", parentPath.c_str());
+
+    if (filling) {
+        record->SetInt(L"ver", kRecordVersion);
+        sender->Send(record);  // the record belongs to the sender; it is not released here
+    }
+
+    holder_.Release();
+}
+
+}  // namespace report

@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <regex>
+
+#include "base/text.h"
+#include "removal/Paths.h"
+#include "report/Report.h"
+#include "support/ProductKey.h"
+#include "support/TestSupport.h"
+
+using namespace report;
+using testing_support::CopyInto;
+using testing_support::ProductKeyScope;
+using testing_support::ReadLines;
+using testing_support::TempDir;
+
+namespace {
+
+constexpr char kDecl[] =
+    "metrcdorva_orbix_uninstall:102 product_id:int uninstall:bit reason:byte days:int process:string ver:byte";
+
+struct Field {
+    std::string name;
+    bool isInt = false;
+    long long number = 0;
+    std::string text;
+};
+struct Record {
+    std::string table;
+    std::vector<Field> fields;
+    const Field* Find(const std::string& name) const {
+        for (const Field& f : fields) {
+            if (f.name == name) return &f;
+        }
+        return nullptr;
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const Field& f : fields) names.push_back(f.name);
+        return names;
+    }
+};
+
+std::string JsonUnescape(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size()) ++i;
+        out.push_back(s[i]);
+    }
+    return out;
+}
+
+// The records the companion library wrote, one JSON line each.
+std::vector<Record> ReadRecords(const std::wstring& dir) {
+    std::vector<Record> records;
+    static const std::regex table("^\\{\"table\":\"((?:[^\"\\\\]|\\\\.)*)\"");
+    static const std::regex field(
+        "\\{\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"(int|text)\":(-?[0-9]+|\"((?:[^\"\\\\]|\\\\.)*)\")\\}");
+    for (const std::string& line : ReadLines(dir + L"qsdxbase_reports.jsonl")) {
+        if (line.empty()) continue;
+        Record record;
+        std::smatch m;
+        if (std::regex_search(line, m, table)) record.table = JsonUnescape(m[1]);
+        for (auto it = std::sregex_iterator(line.begin(), line.end(), field); it != std::sregex_iterator(); ++it) {
+            Field f;
+            f.name = JsonUnescape((*it)[1]);
+            f.isInt = (*it)[2] == "int";
+            if (f.isInt) {
+                f.number = std::stoll((*it)[3]);
+            } else {
+                f.text = JsonUnescape((*it)[4]);
+            }
+            record.fields.push_back(f);
+        }
+        records.push_back(record);
+    }
+    return records;
+}
+
+// A directory holding the companion library and, optionally, its switch.
+class LibraryDir {
+public:
+    explicit LibraryDir(const char* reportSwitch = nullptr, bool withLibrary = true) {
+        if (withLibrary) {
+            EXPECT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
+        }
+        if (reportSwitch != nullptr) {
+            EXPECT_TRUE(testing_support::WriteBytes(dir / L"qsdxbase_values.txt",
+                                                    std::string("!report_switch=") + reportSwitch + "\n"));
+        }
+    }
+    std::vector<std::string> Calls() const { return ReadLines(dir / L"qsdxbase_calls.log"); }
+    std::vector<Record> Records() const { return ReadRecords(dir.path()); }
+    const std::wstring& path() const { return dir.path(); }
+
+    TempDir dir;  // destroyed after the holders of a test, which free the library
+};
+
+int64_t Now() { return static_cast<int64_t>(_time64(nullptr)); }
+
+constexpr wchar_t kChildDirVariable[] = L"UNINST_REPORT_CHILD_DIR";
+
+}  // namespace
+
+TEST(ReportArithmetic, DaysAreSigned64BitTruncatedTowardZero) {
+    EXPECT_EQ(DaysSinceInstall(10 * 86400, 0), 10);
+    EXPECT_EQ(DaysSinceInstall(1700000000, 1700000000 - 86399), 0);
+    EXPECT_EQ(DaysSinceInstall(1700000000, 1700000000 + 86399), 0);  // toward zero, not down
+    EXPECT_EQ(DaysSinceInstall(1700000000, 1700000000 + 86400 * 3 + 5), -3);
+    // The install time is unsigned: the all-ones value lies far in the future.
+    EXPECT_EQ(DaysSinceInstall(1700000000, 0xFFFFFFFFu), static_cast<int32_t>((1700000000LL - 4294967295LL) / 86400));
+    // The quotient is cut to 32 bits.
+    EXPECT_EQ(DaysSinceInstall(86400LL * 0x100000005LL, 0), 5);
+}
+
+TEST(ReportArithmetic, SwitchAndInstallTimeText) {
+    EXPECT_EQ(ParseReportSwitch(L"1"), 1u);
+    EXPECT_EQ(ParseReportSwitch(L"4294967295"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseReportSwitch(nullptr), 0u);
+    EXPECT_EQ(ParseReportSwitch(L"on"), 0u);
+    EXPECT_FALSE(ReportSwitchAllowsRecords(L"0"));
+    EXPECT_FALSE(ReportSwitchAllowsRecords(L"4294967295"));
+    EXPECT_FALSE(ReportSwitchAllowsRecords(L""));
+    EXPECT_TRUE(ReportSwitchAllowsRecords(L"2"));
+    EXPECT_EQ(ParseInstallTimeText(L"1700000000"), 1700000000u);
+    EXPECT_EQ(ParseInstallTimeText(L"17abc"), 17u);
+    EXPECT_EQ(ParseInstallTimeText(L"abc"), 0u);
+}
+
+TEST(ReportRecord, RemovalRecordFieldsInOrder) {
+    ProductKeyScope key;
+    const int64_t install = Now() - 5 * 86400 - 3600;
+    ASSERT_TRUE(ProductKeyScope::SetDword(L"installtime", static_cast<uint32_t>(install)));
+    LibraryDir lib;
+    {
+        ReportSdkHolder holder({lib.path()});
+        CSingletonReport report(holder);
+        EXPECT_EQ(report.install_time(), static_cast<uint32_t>(install));
+        report.SendUninstallReport(1, kReasonRemoved, 12345);
+    }
+    const auto records = lib.Records();
+    ASSERT_EQ(records.size(), 1u);
+    const Record& r = records[0];
+    EXPECT_EQ(r.table, kDecl);
+    std::vector<std::string> names = r.Names();
+    names.erase(std::remove(names.begin(), names.end(), "process"), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"product_id", "uninstall", "reason", "days", "ver"}));
+    if (const Field* process = r.Find("process")) {
+        // When present it sits between days and ver.
+        EXPECT_EQ(r.fields[4].name, "process");
+        EXPECT_FALSE(process->isInt);
+    }
+    EXPECT_EQ(r.Find("product_id")->number, 130);
+    EXPECT_EQ(r.Find("uninstall")->number, 1);
+    EXPECT_EQ(r.Find("reason")->number, 0);
+    EXPECT_EQ(r.Find("days")->number, 5);
+    EXPECT_EQ(r.Find("ver")->number, 1);
+    EXPECT_EQ(lib.Calls(), (std::vector<std::string>{"init", "switch", "create", "send", "shutdown"}));
+}
+
+TEST(ReportRecord, CancelAndCloseRecordsShareOneLibraryUse) {
+    ProductKeyScope key;
+    LibraryDir lib;
+    {
+        ReportSdkHolder holder({lib.path()});
+        CSingletonReport report(holder);
+        EXPECT_EQ(holder.use_count(), 1u);
+        report.SendUninstallReport(0, kReasonCancelled);
+        report.SendUninstallReport(0, kReasonClosed);
+        EXPECT_EQ(holder.use_count(), 1u);
+        EXPECT_EQ(lib.Calls(), (std::vector<std::string>{"init", "switch", "create", "send", "switch", "create",
+                                                         "send"}));
+    }
+    const auto records = lib.Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].Find("uninstall")->number, 0);
+    EXPECT_EQ(records[0].Find("reason")->number, 1);
+    EXPECT_EQ(records[1].Find("reason")->number, 3);
+    EXPECT_EQ(lib.Calls().back(), "shutdown");
+}
+
+TEST(ReportRecord, FutureInstallTimeGivesNegativeDays) {
+    ProductKeyScope key;
+    ASSERT_TRUE(ProductKeyScope::SetDword(L"installtime", static_cast<uint32_t>(Now() + 10 * 86400 + 43200)));
+    LibraryDir lib;
+    {
+        ReportSdkHolder holder({lib.path()});
+        CSingletonReport(holder).SendUninstallReport(1, 0);
+    }
+    const auto records = lib.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Find("days")->number, -10);
+}
+
+TEST(ReportRecord, MissingInstallTimeCountsFrom1970) {
+    ProductKeyScope key;
+    LibraryDir lib;
+    {
+        ReportSdkHolder holder({lib.path()});
+        CSingletonReport report(holder);
+        EXPECT_EQ(report.install_time(), 0u);
+        report.SendUninstallReport(1, 0);
+    }
+    // Reading the install time creates the product key when it is missing.
+    EXPECT_TRUE(ProductKeyScope::KeyExists());
+    const auto records = lib.Records();
+    ASSERT_EQ(records.size(), 1u);
+    const long long days = records[0].Find("days")->number;
+    EXPECT_GE(days, Now() / 86400 - 1);
+    EXPECT_LE(days, Now() / 86400);
+}
+
+TEST(ReportRecord, StringInstallTimeIsRead) {
+    ProductKeyScope key;
+    const int64_t install = Now() - 40 * 86400 - 100;
+    ASSERT_TRUE(ProductKeyScope::SetString(L"installtime", std::to_wstring(install)));
+    LibraryDir lib;
+    {
+        ReportSdkHolder holder({lib.path()});
+        CSingletonReport report(holder);
+        EXPECT_EQ(report.install_time(), static_cast<uint32_t>(install));
+        // Read once, at creation: later changes do not count.
+        ASSERT_TRUE(ProductKeyScope::SetDword(L"installtime", 0));
+        report.SendUninstallReport(1, 0);
+    }
+    const auto records = lib.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Find("days")->number, 40);
+}
+
+TEST(ReportSwitch, ZeroAndAllOnesSendNothingOnEveryCall) {
+    ProductKeyScope key;
+    for (const char* value : {"0", "4294967295"}) {
+        SCOPED_TRACE(value);
+        LibraryDir lib(value);
+        {
+            ReportSdkHolder holder({lib.path()});
+            CSingletonReport report(holder);
+            for (int i = 0; i < 3; ++i) report.SendUninstallReport(0, kReasonClosed);
+            report.SendUninstallReport(1, kReasonRemoved);
+        }
+        EXPECT_FALSE(testing_support::Exists(lib.dir / L"qsdxbase_reports.jsonl"));
+        EXPECT_EQ(lib.Calls(),
+                  (std::vector<std::string>{"init", "switch", "switch", "switch", "switch", "shutdown"}));
+    }
+}
+
+TEST(ReportSwitch, OtherValuesReport) {
+    ProductKeyScope key;
+    LibraryDir lib("7");
+    {
+        ReportSdkHolder holder({lib.path()});
+        CSingletonReport(holder).SendUninstallReport(1, 0);
+    }
+    EXPECT_EQ(lib.Records().size(), 1u);
+}
+
+TEST(ReportLibrary, MissingLibrarySendsNothing) {
+    ProductKeyScope key;
+    LibraryDir empty(nullptr, false);
+    ReportSdkHolder holder({empty.path(), L""});
+    EXPECT_FALSE(holder.Acquire());
+    holder.Release();
+    CSingletonReport report(holder);
+    report.SendUninstallReport(1, 0);
+    report.SendUninstallReport(0, 3);
+    EXPECT_FALSE(testing_support::Exists(empty.dir / L"qsdxbase_reports.jsonl"));
+    EXPECT_EQ(holder.use_count(), 1u);
+}
+
+TEST(ReportLibrary, HolderCountsUsesAndFallsBackToSecondDirectory) {
+    LibraryDir missing(nullptr, false);
+    LibraryDir lib;
+    {
+        ReportSdkHolder holder({missing.path(), lib.path()});
+        EXPECT_TRUE(holder.Acquire());
+        EXPECT_TRUE(holder.Acquire());
+        holder.Release();
+        EXPECT_NE(holder.sender(), nullptr);
+        holder.Release();
+        EXPECT_EQ(holder.sender(), nullptr);
+        holder.Release();  // below zero is ignored
+        EXPECT_EQ(holder.use_count(), 0u);
+        EXPECT_TRUE(holder.Acquire());  // a new sender after the last release
+        holder.Release();
+    }
+    EXPECT_EQ(lib.Calls(), (std::vector<std::string>{"init", "shutdown", "init", "shutdown"}));
+}
+
+// The "process" field names the program that started the uninstaller. The test
+// starts itself as that child; the child sends one record into the given directory.
+TEST(ReportRecord, ProcessFieldIsParentImagePath) {
+    wchar_t childDir[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(kChildDirVariable, childDir, MAX_PATH) > 0) {
+        ReportSdkHolder holder({childDir});
+        CSingletonReport(holder).SendUninstallReport(1, 0);
+        return;
+    }
+    ProductKeyScope key;
+    LibraryDir lib;
+    ASSERT_TRUE(::SetEnvironmentVariableW(kChildDirVariable, lib.path().c_str()));
+    const auto run = testing_support::RunProcess(removal::GetModulePath(nullptr),
+                                                 L"--gtest_filter=ReportRecord.ProcessFieldIsParentImagePath");
+    ::SetEnvironmentVariableW(kChildDirVariable, nullptr);
+    ASSERT_TRUE(run.finished);
+    ASSERT_EQ(run.exitCode, 0u);
+    const auto records = lib.Records();
+    ASSERT_EQ(records.size(), 1u);
+    const Field* process = records[0].Find("process");
+    ASSERT_NE(process, nullptr);
+    EXPECT_TRUE(base::EqualsNoCase(base::Utf8ToWide(process->text), removal::GetModulePath(nullptr)))
+        << process->text;
+    EXPECT_EQ(records[0].Names(),
+              (std::vector<std::string>{"product_id", "uninstall", "reason", "days", "process", "ver"}));
+}
