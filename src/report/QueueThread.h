@@ -70,6 +70,9 @@ public:
 
     virtual void BeginThreadFun() {}
     virtual void AfterThreadFun(int /*result*/) {}
+    // Runs in WaitKill once the thread was found running, before the wait:
+    // the place to ask the thread to end by itself.
+    virtual void BeforeWait() {}
     virtual ~qxThreadBase() { Kill(); }
 
     // Terminates a running thread: 0, or -3 when it is not running.
@@ -96,6 +99,7 @@ public:
                 waitable.reset(copy);
             }
         }
+        BeforeWait();
         if (!waitable || ::WaitForSingleObject(waitable.get(), milliseconds) == WAIT_TIMEOUT) Kill();
         return kThreadOk;
     }
@@ -188,7 +192,7 @@ public:
     };
 
     qxQueueThreadRun() = default;
-    ~qxQueueThreadRun() override { WaitKill(kKillWaitOnDestroyMs); }
+    ~qxQueueThreadRun() override { this->WaitKill(kKillWaitOnDestroyMs); }
 
     // Takes effect only on the first call.
     void Init(_CallBack* callback, DWORD userValue) {
@@ -219,12 +223,11 @@ public:
         return queue_.size();
     }
 
-    int WaitKill(DWORD milliseconds) override {
-        {
-            LockScope<Locker> queue(queue_lock_);
-            if (stop_) ::SetEvent(stop_.get());
-        }
-        return qxThreadBase<Locker>::WaitKill(milliseconds);
+    // The stop event is set only after the running check, so a thread that
+    // ends on it still counts as waited for rather than as not running.
+    void BeforeWait() override {
+        LockScope<Locker> queue(queue_lock_);
+        if (stop_) ::SetEvent(stop_.get());
     }
 
     int Kill() override {
