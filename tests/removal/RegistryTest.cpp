@@ -96,7 +96,8 @@ TEST(DeleteRegistryTree, DeletesNestedKeysAndLeavesSiblings) {
 TEST(DeleteRegistryTree, WorksBelowAnOpenedKeyAndRefusesAnEmptyPath) {
     ScopedKeys keys;
     const std::wstring base = TestKeyPath();
-    ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, base + L"\\child\\grandchild"));
+    keys.Track(HKEY_CURRENT_USER, base);
+    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, base + L"\\child\\grandchild"));
     base::unique_hkey opened;
     ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, base.c_str(), 0, KEY_ALL_ACCESS, opened.put()), ERROR_SUCCESS);
 
