@@ -326,8 +326,8 @@ TEST(CCommonRegister, WithoutTheLibraryOrItsExportAnswersFalseAndZero) {
 }
 
 TEST(CCommonRegister, SingletonFindsTheLibraryBesideTheExecutable) {
-    // The bare name resolves to the executable's directory first, where the
-    // build puts the stand-in library.
+    // Only the executable's directory counts, where the build puts the stand-in.
+    EXPECT_EQ(CCommonRegister::DefaultLibraryPath(), testing_support::BinDir() + L"qlumenoxutil.dll");
     const std::wstring log = testing_support::BinDir() + L"qlumenoxutil.log";
     ::DeleteFileW(log.c_str());
     CCommonRegister& registration = CCommonRegister::Instance();
