@@ -5,6 +5,7 @@
 #include "app/SdkLibrary.h"
 #include "base/text.h"
 #include "base/unique_any.h"
+#include "removal/Paths.h"
 #include "removal/UtilAbi.h"
 
 namespace removal {
@@ -89,7 +90,8 @@ struct UtilObject {
 template <typename Interface>
 UtilObject<Interface> CreateUtilObject(const std::wstring& library, const GUID& iid) {
     UtilObject<Interface> result;
-    result.module.reset(::LoadLibraryW(library.c_str()));
+    // Altered search: the library's own dependencies resolve from its directory.
+    result.module.reset(::LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!result.module) return result;
     const auto get =
         reinterpret_cast<util::GetClassObjectFn>(::GetProcAddress(result.module.get(), util::kGetClassObjectExport));
@@ -180,18 +182,23 @@ CCommonRegister& CCommonRegister::Instance() {
     return *instance;
 }
 
-bool CCommonRegister::InvokeUtilInterfaceA() const { return InvokeUtilInterfaceA(util::kUtilLibraryName); }
+// Only the installation directory's copy: the uninstaller runs elevated, and
+// letting the library search go on to the current directory or PATH when the
+// library is missing would load whatever DLL of that name lies there.
+std::wstring CCommonRegister::DefaultLibraryPath() { return GetExeDirectoryWithSeparator() + util::kUtilLibraryName; }
 
-int CCommonRegister::InvokeUtilInterfaceB() const { return InvokeUtilInterfaceB(util::kUtilLibraryName); }
+bool CCommonRegister::InvokeUtilInterfaceA() const { return InvokeUtilInterfaceA(DefaultLibraryPath()); }
 
-bool CCommonRegister::InvokeUtilInterfaceA(const std::wstring& library) {
-    UtilObject<util::IUtilA> loaded = CreateUtilObject<util::IUtilA>(library, util::kUtilInterfaceAId);
+int CCommonRegister::InvokeUtilInterfaceB() const { return InvokeUtilInterfaceB(DefaultLibraryPath()); }
+
+bool CCommonRegister::InvokeUtilInterfaceA(const std::wstring& libraryPath) {
+    UtilObject<util::IUtilA> loaded = CreateUtilObject<util::IUtilA>(libraryPath, util::kUtilInterfaceAId);
     if (!loaded.object) return false;
     return loaded.object->Run(util::kUtilARunArgument) == 0;
 }
 
-int CCommonRegister::InvokeUtilInterfaceB(const std::wstring& library) {
-    UtilObject<util::IUtilB> loaded = CreateUtilObject<util::IUtilB>(library, util::kUtilInterfaceBId);
+int CCommonRegister::InvokeUtilInterfaceB(const std::wstring& libraryPath) {
+    UtilObject<util::IUtilB> loaded = CreateUtilObject<util::IUtilB>(libraryPath, util::kUtilInterfaceBId);
     if (!loaded.object) return 0;
     return loaded.object->Run();
 }

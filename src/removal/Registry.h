@@ -73,17 +73,19 @@ class CCommonRegister {
 public:
     static CCommonRegister& Instance();
 
-    // Library loaded by bare name, so the search finds the installation
-    // directory (the executable's own) first.
+    // The library is the one in the installation directory (the executable's
+    // own), see DefaultLibraryPath.
     // True when the library's first operation answered 0; false without the
     // library, its export or its object.
     bool InvokeUtilInterfaceA() const;
     // What the library's second operation answered; 0 without the library.
     int InvokeUtilInterfaceB() const;
 
-    // The same with the library named by the caller (a full path or a bare name).
-    static bool InvokeUtilInterfaceA(const std::wstring& library);
-    static int InvokeUtilInterfaceB(const std::wstring& library);
+    // The same with the library at the given full path.
+    static bool InvokeUtilInterfaceA(const std::wstring& libraryPath);
+    static int InvokeUtilInterfaceB(const std::wstring& libraryPath);
+    // qlumenoxutil.dll in the executable's directory.
+    static std::wstring DefaultLibraryPath();
 
     CCommonRegister(const CCommonRegister&) = delete;
     CCommonRegister& operator=(const CCommonRegister&) = delete;

@@ -1,0 +1,130 @@
+// Stand-in for the viewer's utility library qlumenoxutil.dll.
+//
+// Every call appends one line to "qlumenoxutil.log" beside this DLL:
+//   "A.Run <arg>", "A.Release", "B.Run", "B.Release", and "unload" when the
+//   library is freed (not at process exit).
+// Answers come from the optional "qlumenoxutil_config.txt" beside this DLL,
+// read at each object creation. Format: ASCII, one "key=value" per line;
+// blank lines and lines starting with '#' are ignored; the last line for a key
+// wins. Keys:
+//   A.Run=<decimal>   what A.Run returns (default 0, success)
+//   B.Run=<decimal>   what B.Run returns (default 0)
+//   refuse=<A|B|AB>   DllGetClassObject hands out no object for these
+//                     interfaces (answers CLASS_E_CLASSNOTAVAILABLE)
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "removal/UtilAbi.h"
+
+namespace {
+
+HMODULE g_self = nullptr;
+
+std::wstring SelfDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(g_self, path, MAX_PATH);
+    std::wstring dir(path, n);
+    const size_t cut = dir.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : dir.substr(0, cut + 1);
+}
+
+void Log(const std::string& line) {
+    const std::wstring path = SelfDirectory() + L"qlumenoxutil.log";
+    HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    const std::string text = line + "\n";
+    DWORD written = 0;
+    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+std::map<std::string, std::string> ReadConfig() {
+    std::map<std::string, std::string> values;
+    std::ifstream in((SelfDirectory() + L"qlumenoxutil_config.txt").c_str(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
+}
+
+int32_t ConfiguredResult(const std::map<std::string, std::string>& config, const char* key) {
+    const auto it = config.find(key);
+    return it == config.end() ? 0 : static_cast<int32_t>(std::strtol(it->second.c_str(), nullptr, 10));
+}
+
+bool Refused(const std::map<std::string, std::string>& config, char which) {
+    const auto it = config.find("refuse");
+    return it != config.end() && it->second.find(which) != std::string::npos;
+}
+
+class UtilA final : public util::IUtilA {
+public:
+    explicit UtilA(int32_t result) : result_(result) {}
+    void __stdcall Reserved0() override {}
+    void __stdcall Release() override {
+        Log("A.Release");
+        delete this;
+    }
+    int32_t __stdcall Run(int32_t argument) override {
+        Log("A.Run " + std::to_string(argument));
+        return result_;
+    }
+
+private:
+    int32_t result_;
+};
+
+class UtilB final : public util::IUtilB {
+public:
+    explicit UtilB(int32_t result) : result_(result) {}
+    void __stdcall Reserved0() override {}
+    void __stdcall Release() override {
+        Log("B.Release");
+        delete this;
+    }
+    void __stdcall Reserved2() override {}
+    int32_t __stdcall Run() override {
+        Log("B.Run");
+        return result_;
+    }
+
+private:
+    int32_t result_;
+};
+
+}  // namespace
+
+extern "C" __declspec(dllexport) HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualGUID(clsid, util::kUtilClassId)) return CLASS_E_CLASSNOTAVAILABLE;
+    const auto config = ReadConfig();
+    if (IsEqualGUID(iid, util::kUtilInterfaceAId)) {
+        if (Refused(config, 'A')) return CLASS_E_CLASSNOTAVAILABLE;
+        *out = static_cast<util::IUtilA*>(new UtilA(ConfiguredResult(config, "A.Run")));
+        return S_OK;
+    }
+    if (IsEqualGUID(iid, util::kUtilInterfaceBId)) {
+        if (Refused(config, 'B')) return CLASS_E_CLASSNOTAVAILABLE;
+        *out = static_cast<util::IUtilB*>(new UtilB(ConfiguredResult(config, "B.Run")));
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) g_self = instance;
+    // A null reserved pointer means FreeLibrary, not process exit.
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) Log("unload");
+    return TRUE;
+}
