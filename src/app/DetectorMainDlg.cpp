@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "report/Report.h"
+
 namespace app {
 
 QDetectorMainDlg::QDetectorMainDlg(OptionSource options)
@@ -17,6 +19,8 @@ QDetectorMainDlg::~QDetectorMainDlg() {
 }
 
 void QDetectorMainDlg::Run() {
+    // Created first: it reads the install time before any step can delete it.
+    report::CSingletonReport::Instance();
     if (IsSkipRun(options_)) {
         skipped_ = true;
         return;

@@ -43,9 +43,7 @@ std::wstring ProductValueLookup::Lookup(const std::wstring& key) const {
     if (!object_) return key;
     std::lock_guard<std::mutex> guard(call_lock_);
     const wchar_t* value = object_->GetValue(L"product", key.c_str(), L"value");
-    // A library without a value for the key answers like no library at all:
-    // an empty answer would, for instance, leave the single-instance section unnamed.
-    return value ? std::wstring(value) : key;
+    return value ? std::wstring(value) : std::wstring();
 }
 
 ProductValueLookup& ProductValueLookup::Instance() {

@@ -37,7 +37,8 @@ public:
     ProductValueLookup(const ProductValueLookup&) = delete;
     ProductValueLookup& operator=(const ProductValueLookup&) = delete;
 
-    // The SDK object's answer for the key; the key itself without an object.
+    // The SDK object's answer for the key (empty when it has none); the key
+    // itself without an object.
     std::wstring Lookup(const std::wstring& key) const;
     bool HasObject() const noexcept { return static_cast<bool>(object_); }
 

@@ -14,7 +14,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ui::RegisterListMessages();
     ui::DwmApi::Get();
 
-    const std::wstring sectionName = app::LookupProductValue(app::kSingleInstanceKey);
+    std::wstring sectionName = app::LookupProductValue(app::kSingleInstanceKey);
+    // An SDK without a value for the name would leave the section unnamed and
+    // the guard without effect.
+    if (sectionName.empty()) sectionName = app::kSingleInstanceKey;
     app::SingleInstanceGuard guard(sectionName);
     if (guard.IsSecondInstance()) return 0;
 

@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 using testing_support::CopyInto;
+using testing_support::ReadLines;
 using testing_support::RunProcess;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
@@ -56,13 +57,51 @@ TEST(EntryProcess, SecondInstanceExitsAtOnceAndLeavesTheSectionAlone) {
     EXPECT_EQ(first.value(), kSectionMarker);
 }
 
-TEST(EntryProcess, SkipWithoutArgumentsDoesNothing) {
+TEST(EntryProcess, SkipWithoutArgumentsSendsNothing) {
     TempDir dir(L"entry");
+    ASSERT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
     ASSERT_TRUE(WriteBytes(dir / L"installconfig.xml", "<packet skip=\"1\"/>"));
     const auto result = RunProcess(InstallUninstaller(dir), L"", kQuickExitMs);
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_TRUE(testing_support::Exists(dir / L"installconfig.xml"));
+    // The report object is made before the skip test and released at exit; no record is made.
+    EXPECT_EQ(ReadLines(dir / L"qsdxbase_calls.log"), (std::vector<std::string>{"init", "shutdown"}));
+    EXPECT_FALSE(testing_support::Exists(dir / L"qsdxbase_reports.jsonl"));
+}
+
+TEST(EntryProcess, FirstInstanceStartsTheRunSecondDoesNot) {
+    TempDir dir(L"entry");
+    ASSERT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
+    const std::wstring exe = InstallUninstaller(dir);
+    {
+        // The SDK has no value for the name: the key itself names the section.
+        HeldSection first(app::kSingleInstanceKey);
+        ASSERT_TRUE(RunProcess(exe, L"", kQuickExitMs).finished);
+        EXPECT_FALSE(testing_support::Exists(dir / L"qsdxbase_calls.log"));
+    }
+    ASSERT_TRUE(RunProcess(exe, L"", kQuickExitMs).finished);
+    EXPECT_EQ(ReadLines(dir / L"qsdxbase_calls.log"), (std::vector<std::string>{"init", "shutdown"}));
+}
+
+TEST(EntryProcess, SectionNameComesFromTheProductValueLookup) {
+    TempDir dir(L"entry");
+    ASSERT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
+    const std::wstring guardName = L"UninstGuard_" + std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(testing_support::WriteUtf8(dir / L"qsdxbase_values.txt", L"QUninstallToolName=" + guardName + L"\n"));
+    const std::wstring exe = InstallUninstaller(dir);
+    {
+        HeldSection other(app::kSingleInstanceKey);  // not the looked-up name: no effect
+        ASSERT_TRUE(RunProcess(exe, L"", kQuickExitMs).finished);
+        EXPECT_EQ(ReadLines(dir / L"qsdxbase_calls.log").size(), 2u);
+    }
+    HeldSection first(guardName);
+    ASSERT_TRUE(first.held());
+    const auto result = RunProcess(exe, L"", kQuickExitMs);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(ReadLines(dir / L"qsdxbase_calls.log").size(), 2u);  // nothing more from the second run
+    EXPECT_EQ(first.value(), kSectionMarker);
 }
 
 TEST(SingleInstanceGuard, SecondGuardOfTheSameNameSeesTheFirst) {

@@ -28,8 +28,8 @@ TEST(ProductValueLookup, AnswersFromTheLibrary) {
     ASSERT_TRUE(lookup.HasObject());
     EXPECT_EQ(lookup.Lookup(L"QUninstallToolName"), L"Guard_\u770B");
     EXPECT_EQ(lookup.Lookup(L"uninstall_key"), L"Lumenox");
-    // No value for a key: the key itself, as without the library.
-    EXPECT_EQ(lookup.Lookup(L"unknown"), L"unknown");
+    // The library has no value for the key: an empty answer, unlike no library.
+    EXPECT_EQ(lookup.Lookup(L"unknown"), L"");
 }
 
 TEST(ProductValueLookup, LibraryWithoutTheExportIsIgnored) {
@@ -49,5 +49,5 @@ TEST(ProductValueLookup, ProcessInstanceLoadsBesideTheExecutable) {
     ProductValueLookup& a = ProductValueLookup::Instance();
     EXPECT_EQ(&a, &ProductValueLookup::Instance());
     EXPECT_TRUE(a.HasObject());
-    EXPECT_EQ(app::LookupProductValue(L"QUninstallToolName"), L"QUninstallToolName");
+    EXPECT_EQ(app::LookupProductValue(L"QUninstallToolName"), L"");
 }
