@@ -220,7 +220,11 @@ TEST(FileDelete, LinksInsideTreeAreNeverEntered) {
     } guard;
     guard.links = {root + L"sub\\dirlink", root + L"filelink", dir / L"toplink"};
     ASSERT_TRUE(testing_support::MakeSymbolicLink(guard.links[0], outside.path(), true));
-    ASSERT_TRUE(testing_support::MakeSymbolicLink(guard.links[1], outside / L"single.txt", false));
+    // Under Wine a link to a file cannot be made (see MakeSymbolicLink).
+    const bool fileLink = !testing_support::RunningUnderWine();
+    if (fileLink) {
+        ASSERT_TRUE(testing_support::MakeSymbolicLink(guard.links[1], outside / L"single.txt", false));
+    }
     ASSERT_TRUE(testing_support::MakeSymbolicLink(guard.links[2], outside.path(), true));
 
     EXPECT_TRUE(DeleteDirectoryTree(root));
@@ -277,11 +281,17 @@ TEST(FileDelete, ResetAclUnprotectsTheDirectory) {
     }
     bool protectedNow = false;
     ASSERT_TRUE(isProtected(protectedNow));
-    ASSERT_TRUE(protectedNow);
+    // Wine 8 keeps a file's security only as its Unix mode bits and never
+    // reports a protected list; there only the round trip itself is checked.
+    if (!testing_support::RunningUnderWine()) {
+        ASSERT_TRUE(protectedNow);
+    }
 
     EXPECT_TRUE(removal::ResetDirectoryAcl(target));
     ASSERT_TRUE(isProtected(protectedNow));
     EXPECT_FALSE(protectedNow);
+    // The list written back still lets its owner work in the directory.
+    EXPECT_TRUE(WriteBytes(target + L"\\after.txt", "x"));
 
     // Nothing to do counts as success.
     EXPECT_TRUE(removal::ResetDirectoryAcl(L""));

@@ -15,6 +15,7 @@ namespace {
 
 constexpr wchar_t kSessionManagerKey[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 constexpr wchar_t kPendingRenamesValue[] = L"PendingFileRenameOperations";
+constexpr DWORD kHostCommandWaitMs = 10000;
 
 std::wstring TrimSeparator(std::wstring path) {
     while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
@@ -37,6 +38,20 @@ std::wstring UnixPathOf(const std::wstring& path) {
     std::wstring result = base::Utf8ToWide(name);
     ::HeapFree(::GetProcessHeap(), 0, name);
     return result;
+}
+
+// Wine starts a host program named by its host path on the command line. Its
+// exit code cannot be read through the handle, so callers wait for the effect.
+bool StartHostCommand(std::wstring commandLine) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        return false;
+    }
+    base::unique_handle process(pi.hProcess);
+    base::unique_handle thread(pi.hThread);
+    return true;
 }
 
 std::vector<std::wstring> SplitMultiString(const std::vector<wchar_t>& data) {
@@ -85,21 +100,25 @@ bool MakeSymbolicLink(const std::wstring& link, const std::wstring& target, bool
     if (::CreateSymbolicLinkW(linkPath.c_str(), targetPath.c_str(), flags) && HasReparseAttribute(linkPath)) {
         return true;
     }
+    // Wine shows a host link to a file as a plain file, and deleting it deletes
+    // the target too: no stand-in for a file link there.
+    if (!directory) return false;
     const std::wstring unixLink = UnixPathOf(linkPath);
     const std::wstring unixTarget = UnixPathOf(targetPath);
     if (unixLink.empty() || unixTarget.empty()) return false;
-    // Wine starts host programs given by their host path.
-    const ProcessResult result = RunProcess(L"/bin/ln", L"-s \"" + unixTarget + L"\" \"" + unixLink + L"\"");
-    return result.finished && result.exitCode == 0 && HasReparseAttribute(linkPath);
+    return StartHostCommand(L"/bin/ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"") &&
+           WaitUntil([&] { return HasReparseAttribute(linkPath); }, kHostCommandWaitMs);
 }
 
 void RemoveSymbolicLink(const std::wstring& link) {
     const std::wstring linkPath = TrimSeparator(link);
-    if (!HasReparseAttribute(linkPath)) return;
+    if (!Exists(linkPath)) return;
     if (::RemoveDirectoryW(linkPath.c_str()) || ::DeleteFileW(linkPath.c_str())) return;
     // Wine cannot remove a host link to a directory; the host can.
     const std::wstring unixLink = UnixPathOf(linkPath);
-    if (!unixLink.empty()) RunProcess(L"/bin/rm", L"-f \"" + unixLink + L"\"");
+    if (!unixLink.empty() && StartHostCommand(L"/bin/rm -f \"" + unixLink + L"\"")) {
+        WaitUntil([&] { return !Exists(linkPath); }, kHostCommandWaitMs);
+    }
 }
 
 std::vector<std::wstring> PendingFileRenames() {

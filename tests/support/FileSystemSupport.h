@@ -17,8 +17,9 @@ bool RunningUnderWine();
 bool MakeShellLink(const std::wstring& linkPath, const std::wstring& target);
 
 // Creates a symbolic link `link` to the directory or file `target`. Wine 8
-// cannot create reparse points itself, so there a host symbolic link is made,
-// which Wine reports as a reparse point. True when the link exists afterwards.
+// cannot create reparse points itself, so there a host symbolic link to a
+// directory is made, which Wine reports as a reparse point; links to files
+// cannot be made there. True when the link exists afterwards.
 bool MakeSymbolicLink(const std::wstring& link, const std::wstring& target, bool directory);
 
 // Removes a link made by MakeSymbolicLink without touching its target.
