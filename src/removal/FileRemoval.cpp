@@ -47,7 +47,9 @@ void RemoveLink(const std::wstring& path, DWORD attributes) {
 // excluded) is a link: following it could reach files outside the installation.
 bool PassesThroughLink(const std::wstring& installDir, const std::wstring& item) {
     const std::wstring trimmed = WithoutTrailingSeparator(item);
-    size_t pos = installDir.size();
+    std::wstring base = installDir;
+    EnsureTrailingSeparator(base);
+    size_t pos = base.size();
     for (;;) {
         pos = trimmed.find(L'\\', pos);
         if (pos == std::wstring::npos) return false;

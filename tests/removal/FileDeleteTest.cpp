@@ -141,6 +141,7 @@ TEST(FileDelete, RestartCarriesOutTheScheduledDeletion) {
         cleanup.paths.push_back(moved);
         ASSERT_TRUE(IsPendingDeletion(moved));
     }  // the library is no longer mapped
+    ASSERT_TRUE(Exists(moved)) << "only the restart may delete it";
 
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
