@@ -3,7 +3,6 @@
 #include <aclapi.h>
 #include <shlobj.h>
 
-#include <cwchar>
 
 #include "base/text.h"
 #include "base/unique_any.h"
