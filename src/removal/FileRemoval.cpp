@@ -1,0 +1,198 @@
+#include "removal/FileRemoval.h"
+
+#include <aclapi.h>
+#include <shlobj.h>
+
+
+#include "base/text.h"
+#include "base/unique_any.h"
+#include "manifest/XmlConfigDocument.h"
+#include "removal/DesktopLinks.h"
+#include "removal/PathContainment.h"
+#include "removal/Paths.h"
+#include "removal/ProcessControl.h"
+#include "removal/SelfRemovalScript.h"
+
+namespace removal {
+namespace {
+
+// Lets a terminated process release its image file before the deletion.
+constexpr DWORD kAfterKillPauseMs = 100;
+// Attribute value that clears read-only, hidden and system at once.
+constexpr DWORD kNoAttributes = 0;
+
+bool IsLink(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// "C:\a\b\" -> "C:\a\b"; a drive root keeps its separator.
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+    constexpr size_t kDriveRootChars = 3;  // "C:\"
+    while (path.size() > kDriveRootChars && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path;
+}
+
+// Removes a link itself, never what it points to: a directory link with
+// RemoveDirectory, a file link with DeleteFile.
+void RemoveLink(const std::wstring& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        ::RemoveDirectoryW(path.c_str());
+    } else {
+        DeleteFileOrDefer(path);
+    }
+}
+
+// True when a directory between `installDir` and the item (the item itself
+// excluded) is a link: following it could reach files outside the installation.
+bool PassesThroughLink(const std::wstring& installDir, const std::wstring& item) {
+    const std::wstring trimmed = WithoutTrailingSeparator(item);
+    std::wstring base = installDir;
+    EnsureTrailingSeparator(base);
+    size_t pos = base.size();
+    for (;;) {
+        pos = trimmed.find(L'\\', pos);
+        if (pos == std::wstring::npos) return false;
+        if (IsLink(::GetFileAttributesW(trimmed.substr(0, pos).c_str()))) return true;
+        ++pos;
+    }
+}
+
+std::wstring KnownFolder(int csidl) {
+    wchar_t buffer[kMaxPathChars] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
+    return buffer;
+}
+
+}  // namespace
+
+std::wstring DeferredDeleteName(const std::wstring& path, DWORD tick) {
+    // The tick is shown as a signed number: above 2^31 it turns negative.
+    return path + L"_" + std::to_wstring(static_cast<int32_t>(tick)) + L"_del";
+}
+
+bool DeleteFileOrDefer(const std::wstring& path) {
+    if (::DeleteFileW(path.c_str())) return true;
+    const std::wstring aside = DeferredDeleteName(path, ::GetTickCount());
+    if (!::MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+    return ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+bool DeleteDirectoryTree(const std::wstring& directory) {
+    std::wstring dir = directory;
+    EnsureTrailingSeparator(dir);
+    if (dir.empty()) return true;
+
+    // A link handed in as the tree is removed as a link; its target stays untouched.
+    const DWORD ownAttributes = ::GetFileAttributesW(WithoutTrailingSeparator(dir).c_str());
+    if (IsLink(ownAttributes)) {
+        RemoveLink(WithoutTrailingSeparator(dir), ownAttributes);
+        return true;
+    }
+
+    bool result = true;
+    {
+        WIN32_FIND_DATAW entry = {};
+        base::unique_find find(::FindFirstFileW((dir + L"*").c_str(), &entry));
+        if (find) {
+            do {
+                const std::wstring name = entry.cFileName;
+                const std::wstring path = dir + name;
+                if (IsLink(entry.dwFileAttributes)) {
+                    // Never descend into a junction or symbolic link, and leave the
+                    // attributes alone: setting them would reach the target.
+                    RemoveLink(path, entry.dwFileAttributes);
+                } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    if (name == L"." || name == L"..") continue;
+                    if (!DeleteDirectoryTree(path + L"\\")) {
+                        result = false;
+                        break;
+                    }
+                } else {
+                    ::SetFileAttributesW(path.c_str(), kNoAttributes);
+                    DeleteFileOrDefer(path);
+                }
+            } while (::FindNextFileW(find.get(), &entry));
+        }
+    }
+    // Files moved aside keep the directory until the restart.
+    ::RemoveDirectoryW(dir.c_str());
+    return result;
+}
+
+bool ResetDirectoryAcl(const std::wstring& directory) {
+    if (directory.empty()) return true;
+    const DWORD attributes = ::GetFileAttributesW(directory.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+
+    PACL dacl = nullptr;
+    base::unique_local descriptor;
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    if (::GetNamedSecurityInfoW(directory.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                &dacl, nullptr, &raw) != ERROR_SUCCESS) {
+        return false;
+    }
+    descriptor.reset(raw);
+    return ::SetNamedSecurityInfoW(const_cast<wchar_t*>(directory.c_str()), SE_FILE_OBJECT,
+                                   DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                   nullptr, dacl, nullptr) == ERROR_SUCCESS;
+}
+
+bool RemoveListedItems(const std::wstring& installDir, const char* elementPath, bool directoryList) {
+    manifest::XmlConfigDocument manifestDoc;
+    if (!manifestDoc.LoadFile(installDir + kManifestFileName)) return false;
+    if (!manifestDoc.SelectPath(elementPath)) return false;
+
+    const std::wstring exePath = GetModulePath();
+    bool lastResult = false;
+    do {
+        std::wstring relative;
+        manifestDoc.GetWideAttribute("path", relative);
+        std::wstring item;
+        // The uninstaller runs elevated: an item that would leave the
+        // installation directory, or reach outside it through a link, is skipped.
+        if (!JoinInsideDirectory(installDir, relative, item) || PassesThroughLink(installDir, item)) {
+            if (!directoryList) lastResult = false;
+            continue;
+        }
+        if (directoryList) {
+            DeleteDirectoryTree(item);
+            continue;
+        }
+        // The running uninstaller is listed too; it is moved aside rather than terminated.
+        if (item != exePath && KillProcessesByPath(item) == S_OK) ::Sleep(kAfterKillPauseMs);
+        lastResult = DeleteFileOrDefer(item);
+    } while (manifestDoc.NextSibling(nullptr));
+    return directoryList ? false : lastResult;
+}
+
+bool HasProductWord(const std::wstring& path) {
+    const std::wstring lower = base::ToLowerInvariant(path);
+    for (const wchar_t* word : kProductWords) {
+        if (lower.find(word) != std::wstring::npos) return true;
+    }
+    return false;
+}
+
+bool RemoveProductDirectory(const std::wstring& installDir) {
+    const DWORD attributes = ::GetFileAttributesW(installDir.c_str());
+    const bool isDirectory = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (isDirectory && HasProductWord(installDir)) DeleteDirectoryTree(installDir);
+    return true;
+}
+
+DesktopFolders QueryDesktopFolders() {
+    return DesktopFolders{KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY), KnownFolder(CSIDL_DESKTOPDIRECTORY)};
+}
+
+void RemoveInstalledFiles(const std::wstring& installDir, std::wstring& recordedDir, DesktopFolderQuery desktops) {
+    recordedDir = installDir;
+    const DesktopFolders folders = desktops ? desktops() : DesktopFolders{};
+    RemoveDesktopLinks(folders.allUsers);
+    RemoveDesktopLinks(folders.currentUser);
+    RemoveListedItems(installDir, kFileListPath, false);
+    RemoveListedItems(installDir, kDirListPath, true);
+    DeleteFileOrDefer(installDir + kManifestFileName);
+    RemoveProductDirectory(installDir);
+}
+
+}  // namespace removal

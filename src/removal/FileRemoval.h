@@ -1,0 +1,60 @@
+// Removal of the product's files and directories: single files (deferred to
+// the next restart when locked), directory trees, the manifest's file and
+// directory lists, and the installation directory itself.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace removal {
+
+// Element paths of the manifest's two lists.
+constexpr char kFileListPath[] = "packet\\installfile\\filelist\\item";
+constexpr char kDirListPath[] = "packet\\installfile\\dirlist\\item";
+// The installation directory goes as a whole only when its lower-cased path holds one of these.
+constexpr const wchar_t* kProductWords[] = {L"orbix", L"lumenox"};
+
+// "<path>_<tick as signed decimal>_del": the name a locked file is moved to.
+std::wstring DeferredDeleteName(const std::wstring& path, DWORD tick);
+
+// Deletes a file now, or moves it aside and schedules the moved file for
+// deletion at the next restart. True when it is gone or scheduled.
+bool DeleteFileOrDefer(const std::wstring& path);
+
+// Removes a directory and everything below it as far as possible (read-only
+// files included). Links (junctions, symbolic links) are removed as links and
+// never entered. Returns true.
+bool DeleteDirectoryTree(const std::wstring& directory);
+
+// Makes a directory inherit its parent's permissions again. True when the path
+// is empty or not a directory, or when the unprotected list was written.
+bool ResetDirectoryAcl(const std::wstring& directory);
+
+// Deletes every file (directoryList false) or directory tree (true) listed at
+// `elementPath` of "installconfig.xml" in `installDir`. Items whose path would
+// leave the installation directory are skipped. Files mode returns the result
+// of the last file's deletion; directory mode and an unreadable list return false.
+bool RemoveListedItems(const std::wstring& installDir, const char* elementPath, bool directoryList);
+
+// True when the lower-cased path holds one of the product words.
+bool HasProductWord(const std::wstring& path);
+// Removes the installation directory as a whole when it exists and names the product. Returns true.
+bool RemoveProductDirectory(const std::wstring& installDir);
+
+// The two desktop folders swept for shortcuts into the installation directory.
+struct DesktopFolders {
+    std::wstring allUsers;
+    std::wstring currentUser;
+};
+using DesktopFolderQuery = DesktopFolders (*)();
+// The platform's folders; a folder that cannot be read is empty.
+DesktopFolders QueryDesktopFolders();
+
+// The manifest-driven removal: records `installDir` into `recordedDir`, sweeps
+// both desktops, removes the listed files and directories, the manifest and
+// finally the installation directory when it names the product.
+void RemoveInstalledFiles(const std::wstring& installDir, std::wstring& recordedDir,
+                          DesktopFolderQuery desktops = &QueryDesktopFolders);
+
+}  // namespace removal

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "removal/PathContainment.h"
+
+using removal::JoinInsideDirectory;
+
+namespace {
+
+const std::wstring kDir = L"C:\\P\\lumenox\\";
+
+std::wstring Joined(const std::wstring& relative, const std::wstring& dir = kDir) {
+    std::wstring joined = L"untouched";
+    return JoinInsideDirectory(dir, relative, joined) ? joined : L"<refused:" + joined + L">";
+}
+
+}  // namespace
+
+TEST(FilePathContainment, JoinsAndNormalisesPathsThatStayInside) {
+    EXPECT_EQ(Joined(L"a.dll"), L"C:\\P\\lumenox\\a.dll");
+    EXPECT_EQ(Joined(L"sub/x/b.dll"), L"C:\\P\\lumenox\\sub\\x\\b.dll");
+    EXPECT_EQ(Joined(L".\\sub\\\\.\\b.dll"), L"C:\\P\\lumenox\\sub\\b.dll");
+    EXPECT_EQ(Joined(L"sub\\..\\b.dll"), L"C:\\P\\lumenox\\b.dll");
+    EXPECT_EQ(Joined(L"a.b..c"), L"C:\\P\\lumenox\\a.b..c");
+    // A directory item keeps exactly one trailing separator.
+    EXPECT_EQ(Joined(L"skins\\"), L"C:\\P\\lumenox\\skins\\");
+    EXPECT_EQ(Joined(L"skins/"), L"C:\\P\\lumenox\\skins\\");
+    // The directory may come without its trailing separator.
+    EXPECT_EQ(Joined(L"a.dll", L"C:\\P\\lumenox"), L"C:\\P\\lumenox\\a.dll");
+}
+
+TEST(FilePathContainment, RefusesClimbingOut) {
+    EXPECT_EQ(Joined(L".."), L"<refused:>");
+    EXPECT_EQ(Joined(L"..\\x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"../x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"sub\\..\\..\\x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"sub\\..\\..\\lumenox\\x.dll"), L"<refused:>");
+    // Segments that the platform trims to "..", or to nothing.
+    EXPECT_EQ(Joined(L"...\\x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L".. \\x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"sub\\. .\\x.dll"), L"<refused:>");
+}
+
+TEST(FilePathContainment, RefusesAbsoluteDriveUncAndDevicePaths) {
+    EXPECT_EQ(Joined(L"\\Windows\\system32\\x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"/Windows/x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"C:\\Windows\\x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"C:x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"sub\\D:\\x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"\\\\server\\share\\x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"\\\\?\\C:\\x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"\\\\.\\PhysicalDrive0"), L"<refused:>");
+    EXPECT_EQ(Joined(L"//?/C:/x.dll"), L"<refused:>");
+    EXPECT_EQ(Joined(L"x.dll:stream"), L"<refused:>");
+}
+
+TEST(FilePathContainment, RefusesTheDirectoryItself) {
+    // An empty or missing "path" would otherwise name the whole installation directory.
+    EXPECT_EQ(Joined(L""), L"<refused:>");
+    EXPECT_EQ(Joined(L"."), L"<refused:>");
+    EXPECT_EQ(Joined(L".\\"), L"<refused:>");
+    EXPECT_EQ(Joined(L"sub\\.."), L"<refused:>");
+    std::wstring joined;
+    EXPECT_FALSE(JoinInsideDirectory(L"", L"a.dll", joined));
+}
