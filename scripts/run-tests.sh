@@ -31,4 +31,11 @@ for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; 
 "$WINE" wineboot >/dev/null 2>&1 </dev/null || true
 # A GUI program brings up the desktop process, which inherits its stderr.
 "$WINE" rundll32.exe >/dev/null 2>&1 </dev/null || true
+"$WINE" explorer /desktop=shell,1024x768 /dev/null >/dev/null 2>&1 </dev/null &
+# The manager of the default desktop too: Wine starts it on first use (a new
+# console's host window, a launch onto "Winsta0\Default") from the process that
+# needs it, which then hands it CTest's stderr pipe and makes CTest wait for the
+# time-out.
+"$WINE" explorer /desktop >/dev/null 2>&1 </dev/null &
+sleep 0.5
 ctest --test-dir "$build" --output-on-failure "$@"
