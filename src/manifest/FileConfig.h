@@ -92,7 +92,7 @@ public:
 
 class FileConfigList {
 public:
-    // Must end in a backslash (the wizard's directories do); without one the
+    // The installation directory; with or without its trailing backslash the
     // full paths come out the same.
     void SetDirectory(const std::wstring& installDir) { directory_ = installDir; }
     const std::wstring& directory() const { return directory_; }
