@@ -1,0 +1,116 @@
+#include "manifest/FileConfig.h"
+
+#include "app/SdkLibrary.h"
+#include "manifest/InstallLoader.h"
+#include "manifest/XmlConfigDocument.h"
+#include "removal/PathContainment.h"
+#include "removal/Registry.h"
+
+namespace manifest {
+namespace {
+
+constexpr char kConfigElement[] = "config";
+
+const app::ProductValueLookup& LookupOf(const ManifestEnvironment& env) {
+    return env.lookup ? *env.lookup : app::ProductValueLookup::Instance();
+}
+
+// Visits the item's first "config" child and every element after it, whatever
+// its name, with the cursor on each; children before the first "config" are
+// not visited. The cursor is back on the item afterwards. False when the item
+// has no "config" child.
+template <typename Visit>
+bool ForEachConfigEntry(XmlConfigDocument& document, Visit visit) {
+    if (!document.EnterChild(kConfigElement)) return false;
+    do {
+        std::wstring mode;
+        if (document.GetWideAttribute("mode", mode)) visit(mode);
+    } while (document.NextSibling(nullptr));
+    document.LeaveToParent();
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<CInstallInfo> CreateInstallInfo(const std::wstring& mode, const std::wstring& fullPath,
+                                                const ShellEnvironment& shell) {
+    if (mode == kShortcutMode) return std::make_unique<CShortcut>(fullPath, shell);
+    if (mode == kStartMenuMode) return std::make_unique<CStartMenu>(fullPath, shell);
+    if (mode == kServiceMode) return std::make_unique<CServiceinfo>(fullPath);
+    return nullptr;
+}
+
+void CFileConfigAbstract::MakeFullPath(const std::wstring& installDir) {
+    std::wstring directory = installDir;
+    if (!directory.empty() && directory.back() == L'\\') directory.pop_back();
+    relative_ = DecodeUtf8Bmp(rawPath_);
+    path_ = directory + L"\\" + relative_;
+}
+
+void CFileConfigAbstract::ReadPath(const XmlConfigDocument& document, const std::wstring& installDir) {
+    document.GetRawAttribute("path", rawPath_);
+    MakeFullPath(installDir);
+}
+
+void CFileConfigAbstract::ExecuteEntry(const XmlConfigDocument& document, const std::wstring& mode,
+                                       const ShellEnvironment& shell) {
+    std::unique_ptr<CInstallInfo> entry = CreateInstallInfo(mode, path_, shell);
+    if (!entry) return;
+    entries_.push_back(std::move(entry));
+    entries_.back()->Execute(document);
+}
+
+void CCommonFileConfig::LoadItem(XmlConfigDocument& document, const std::wstring& installDir,
+                                 const ManifestEnvironment& env) {
+    std::string flag;
+    if (document.GetRawAttribute("mainprogram", flag)) return;
+    ReadPath(document, installDir);
+    ForEachConfigEntry(document, [&](const std::wstring& mode) { ExecuteEntry(document, mode, env.shell); });
+}
+
+int32_t CMainProgramCorrelation::LoadMainProgram(XmlConfigDocument& document, const std::wstring& installDir,
+                                                 const ManifestEnvironment& env) {
+    std::string flag;
+    if (!document.GetRawAttribute("mainprogram", flag)) return 0;
+    if (flag != kFlagOn) return 1;
+    ReadPath(document, installDir);
+    const bool hasConfig = ForEachConfigEntry(document, [&](const std::wstring& mode) {
+        if (mode == kRegMode) {
+            RemoveUninstallInfoKey(installDir, env);
+        } else {
+            ExecuteEntry(document, mode, env.shell);
+        }
+    });
+    return hasConfig ? 1 : 0;
+}
+
+void CMainProgramCorrelation::RemoveUninstallInfoKey(const std::wstring& installDir,
+                                                     const ManifestEnvironment& env) const {
+    // The uninstaller runs elevated: a main program that the manifest places
+    // outside the installation directory is not started.
+    std::wstring inside;
+    if (removal::JoinInsideDirectory(installDir, relative_, inside)) {
+        QInstallLoader loader;
+        loader.Init(kInstallLoaderKindExe, path_);
+        loader.Run();
+    }
+    const app::ProductValueLookup& lookup = LookupOf(env);
+    removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, lookup.Lookup(removal::kUninstallInfoValueKey));
+    removal::CCommonRegister::Instance();
+    removal::RemoveUninstallInfo(lookup);
+}
+
+void FileConfigList::LoadFileConfigList(const std::wstring& manifestPath) {
+    XmlConfigDocument document;
+    if (!document.LoadFile(manifestPath)) return;
+    if (!document.SelectPath(kFileItemsPath)) return;
+    do {
+        if (mainProgram_.LoadMainProgram(document, directory_, env_) == 0) {
+            CCommonFileConfig item;
+            item.LoadItem(document, directory_, env_);
+            files_.push_back(std::move(item));
+        }
+    } while (document.NextSibling(nullptr));
+}
+
+}  // namespace manifest
