@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "app/RunningViewer.h"
+#include "app/UninstallRun.h"
 #include "report/Report.h"
 
 namespace app {
@@ -20,12 +22,17 @@ QDetectorMainDlg::~QDetectorMainDlg() {
 
 void QDetectorMainDlg::Run() {
     // Created first: it reads the install time before any step can delete it.
-    report::CSingletonReport::Instance();
-    if (IsSkipRun(options_)) {
-        skipped_ = true;
+    report::CSingletonReport& report = report::CSingletonReport::Instance();
+    if (IsSkipRun(options_)) return;
+    silent_ = IsSilentRun(options_) ? 1 : 0;
+    if (!silent_) return;  // the wizard and its question come with the window
+
+    const int viewers = CheckRunningViewerSilently();
+    if (viewers == kUserDeclined) {
+        report.SendUninstallReport(0, report::kReasonCancelled);
         return;
     }
-    silent_ = IsSilentRun(options_) ? 1 : 0;
+    RunUninstallSequence(*this);
 }
 
 }  // namespace app

@@ -1,0 +1,187 @@
+#include "app/UninstallRun.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "app/DetectorMainDlg.h"
+#include "app/LockAbi.h"
+#include "app/Options.h"
+#include "base/com_ptr.h"
+#include "base/unique_any.h"
+#include "manifest/ExpandTask.h"
+#include "manifest/FileConfig.h"
+#include "manifest/Settings.h"
+#include "removal/FileRemoval.h"
+#include "removal/Launch.h"
+#include "removal/ProcessControl.h"
+#include "removal/Registry.h"
+#include "removal/SelfRemovalScript.h"
+#include "report/Report.h"
+
+namespace app {
+
+namespace {
+
+constexpr wchar_t kProductKey[] = L"Software\\qlumenox_varko";
+constexpr wchar_t kDocKitSection[] = L"common";
+constexpr wchar_t kDocKitInstallDirKey[] = L"install_dir";
+constexpr int32_t kLockAskArg = 1;
+constexpr int32_t kLockKindFirst = 1;
+constexpr int32_t kLockKindSecond = 2;
+
+bool ReadDword(HKEY root, const wchar_t* subkey, const wchar_t* name, uint32_t& value) {
+    base::unique_hkey key;
+    if (::RegOpenKeyExW(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS ||
+        size != sizeof(data)) {
+        return false;
+    }
+    value = data;
+    return true;
+}
+
+void AskThenAct(lockkit::ILockObject* lock, const std::vector<const wchar_t*>& params, uint32_t tid1, uint32_t tid2,
+                int32_t kind) {
+    lock->SetParams(params.data(), static_cast<uint32_t>(params.size()));
+    if (lock->Query(kLockAskArg, tid1, tid2, kind) != 0) lock->Act(kLockAskArg, tid1, tid2, kind);
+}
+
+void DeleteIfPresent(const std::wstring& path) {
+    if (IsFilePresent(path)) removal::DeleteFileOrDefer(path);
+}
+
+}  // namespace
+
+bool IsFilePresent(const std::wstring& path) {
+    const DWORD attrs = ::GetFileAttributesW(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+uint32_t NextProgressPercent(uint32_t percent, bool workerEnded) {
+    percent += kProgressStep;
+    if (workerEnded) return kProgressDone;
+    if (percent >= kProgressCeilingFrom) return kProgressCeiling;
+    return percent;
+}
+
+uint32_t NextUninstallCount(uint32_t previousUserCount, uint32_t classRegistrationCount) {
+    return std::max(previousUserCount, classRegistrationCount) + 1;
+}
+
+uint32_t ReadUserUninstallCount() {
+    uint32_t value = 0;
+    ReadDword(HKEY_CURRENT_USER, kProductKey, kUninstallCountValue, value);
+    return value;
+}
+
+uint32_t ReadClassRegistrationCount() {
+    uint32_t value = 0;
+    ReadDword(HKEY_CLASSES_ROOT, kClassRegistrationKey, kUninstallCountValue, value);
+    return value;
+}
+
+void RecordUninstallTimeAndCount(uint32_t previousUserCount, uint32_t nowSeconds) {
+    base::unique_hkey key;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                          nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    const DWORD time = nowSeconds;
+    ::RegSetValueExW(key.get(), kUninstallTimeValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&time), sizeof(time));
+    const DWORD count = NextUninstallCount(previousUserCount, ReadClassRegistrationCount());
+    ::RegSetValueExW(key.get(), kUninstallCountValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count),
+                     sizeof(count));
+}
+
+std::vector<std::wstring> LockLibraryParams(uint32_t tid1, uint32_t tid2, uint32_t id, const std::wstring& uuid,
+                                            int tryNo) {
+    return {std::to_wstring(tid1), std::to_wstring(tid2), L"0", L"0", std::to_wstring(id), uuid,
+            std::to_wstring(tryNo),  L"0",                L"0", L"0", L"0"};
+}
+
+void PrepareLockLibrary(const std::wstring& installDir) {
+    base::unique_hmodule library(::LoadLibraryExW((installDir + lockkit::kLockLibraryName).c_str(), nullptr,
+                                                  LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library) return;
+    auto get = reinterpret_cast<lockkit::GetClassObjectFn>(
+        ::GetProcAddress(library.get(), lockkit::kGetClassObjectExport));
+    if (get == nullptr) return;
+    base::com_ptr<lockkit::ILockObject> lock;
+    get(lockkit::kLockObjectId, lockkit::kLockObjectId, lock.put_void());
+    if (!lock) return;
+
+    const manifest::ViewerSettings& settings = manifest::ViewerSettings::Instance();
+    const std::vector<std::wstring> params = LockLibraryParams(settings.tid1, settings.tid2, settings.id,
+                                                               settings.uuid, manifest::LocalConfig::Instance().GetTryNo());
+    std::vector<const wchar_t*> items;
+    for (const std::wstring& p : params) items.push_back(p.c_str());
+    AskThenAct(lock.get(), items, settings.tid1, settings.tid2, kLockKindFirst);
+    AskThenAct(lock.get(), items, settings.tid1, settings.tid2, kLockKindSecond);
+    lock.reset();  // released before its library goes
+}
+
+std::wstring DocumentKitArguments(const std::wstring& kitInstallDir) {
+    return L"/uninstall /install_dir:" + kitInstallDir;
+}
+
+void PrepareDocumentKit(const std::wstring& installDir) {
+    const std::wstring exe = installDir + kDocKitExeName;
+    const std::wstring data = installDir + kDocKitDataName;
+    if (!IsFilePresent(exe) || !IsFilePresent(data)) return;
+    wchar_t value[MAX_PATH] = {};
+    ::GetPrivateProfileStringW(kDocKitSection, kDocKitInstallDirKey, L"", value, MAX_PATH, data.c_str());
+    const std::wstring arguments = DocumentKitArguments(value);
+    ::ShellExecuteW(nullptr, L"open", exe.c_str(), arguments.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+void RunUninstallSequence(QDetectorMainDlg& dialog) {
+    const std::wstring& dir = dialog.installDir_;
+    manifest::ExpandTaskList& tasks = manifest::ExpandTaskList::Instance();
+
+    tasks.RunBefore();                                              // 1
+    removal::ResetDirectoryAcl(dir);                                // 2
+    removal::StopExtensionProcess();                                // 3
+    removal::KillProcessesUnderDirectory(dir);                      // 4
+    if (IsFilePresent(dir + kServiceExeName)) {                     // 5
+        removal::KillProcessesByPath(dir + kServiceExeName);
+        ::Sleep(kServiceKillSettleMs);
+    }
+    DeleteIfPresent(dir + kExtensionDllName);                       // 6
+    DeleteIfPresent(dir + kUtilDllName);                            // 7
+    if (IsRegistrationStateOn(dialog.options_)) {                   // 8
+        removal::CCommonRegister::Instance().InvokeUtilInterfaceA();
+    }
+    removal::CCommonRegister::Instance().InvokeUtilInterfaceB();    // 9
+    report::CSingletonReport::Instance().SendUninstallReport(1, report::kReasonRemoved);  // 10
+
+    dialog.fileConfigList_.SetDirectory(dir);                       // 11
+    dialog.fileConfigList_.LoadFileConfigList(dir + kManifestFileName);
+
+    const std::wstring manifestPath = dir + kManifestFileName;      // 12
+    const bool manifestOpens = IsFilePresent(manifestPath) && [&] {
+        // Closed right after the test, so the manifest goes with the other files.
+        base::unique_hfile probe(::CreateFileW(manifestPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return probe.valid();
+    }();
+    if (manifestOpens) {
+        removal::RemoveInstalledFiles(dir, dialog.removalDir_);
+        if (dialog.window() != nullptr) ::PostMessageW(dialog.window(), kFinishMessage, 0, 0);
+    }
+
+    removal::WriteSelfRemovalScript(dialog.scriptPath_);             // 13
+    removal::CCommonRegister::Instance();                           // 14
+    removal::RemoveUninstallInfo();
+    removal::CCommonRegister::Instance();                           // 15
+    removal::RemoveShellVerbs();
+    RecordUninstallTimeAndCount(dialog.previousUninstallCount_,     // 16
+                                static_cast<uint32_t>(std::time(nullptr)));
+    if (dialog.silent_) tasks.RunAfter();                           // 17
+}
+
+}  // namespace app

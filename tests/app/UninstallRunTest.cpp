@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "app/UninstallRun.h"
+#include "base/unique_any.h"
+#include "support/ProductKey.h"
+#include "support/TestSupport.h"
+
+using namespace app;
+
+namespace {
+
+constexpr wchar_t kProductKey[] = L"Software\\qlumenox_varko";
+
+DWORD ReadUserDword(const wchar_t* name, bool* present = nullptr) {
+    base::unique_hkey key;
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    const bool ok = ::RegOpenKeyExW(HKEY_CURRENT_USER, kProductKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS &&
+                    ::RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
+                        ERROR_SUCCESS;
+    if (present) *present = ok;
+    return value;
+}
+
+// Sets or removes the class-registration count for one test.
+class ClassCount {
+public:
+    ClassCount() { Clear(); }
+    ~ClassCount() { Clear(); }
+    void Set(const void* data, DWORD size, DWORD type = REG_DWORD) {
+        base::unique_hkey key;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kClassRegistrationKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    key.put(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(::RegSetValueExW(key.get(), kUninstallCountValue, 0, type, static_cast<const BYTE*>(data), size),
+                  ERROR_SUCCESS);
+    }
+
+private:
+    static void Clear() { ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CLSID\\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}"); }
+};
+
+}  // namespace
+
+TEST(ProgressTick, ClimbsByTenHoldsAt99AndEndsAt100) {
+    uint32_t percent = 0;
+    std::vector<uint32_t> shown;
+    for (int i = 0; i < 12; ++i) {
+        percent = NextProgressPercent(percent, false);
+        shown.push_back(percent);
+    }
+    EXPECT_EQ(shown, (std::vector<uint32_t>{10, 20, 30, 40, 50, 60, 70, 80, 99, 99, 99, 99}));
+    EXPECT_EQ(NextProgressPercent(99, true), 100u);
+    EXPECT_EQ(NextProgressPercent(0, true), 100u);  // a worker that ended before the first tick
+    EXPECT_EQ(NextProgressPercent(79, false), 89u);
+}
+
+TEST(UninstallCount, OneMoreThanTheLargerValue) {
+    EXPECT_EQ(NextUninstallCount(0, 0), 1u);
+    EXPECT_EQ(NextUninstallCount(5, 2), 6u);
+    EXPECT_EQ(NextUninstallCount(2, 5), 6u);
+    EXPECT_EQ(NextUninstallCount(0x80000000u, 1), 0x80000001u);  // unsigned comparison
+}
+
+TEST(UninstallCount, RecordWritesTimeAndCountIntoTheUserKey) {
+    testing_support::ProductKeyScope product;
+    ClassCount classCount;
+    const DWORD three = 3;
+    classCount.Set(&three, sizeof(three));
+    EXPECT_EQ(ReadClassRegistrationCount(), 3u);
+    RecordUninstallTimeAndCount(7, 1700000000u);
+    EXPECT_EQ(ReadUserDword(kUninstallTimeValue), 1700000000u);
+    EXPECT_EQ(ReadUserDword(kUninstallCountValue), 8u);
+    EXPECT_EQ(ReadUserUninstallCount(), 8u);
+    RecordUninstallTimeAndCount(0, 1700000001u);  // a silent run reads no user count
+    EXPECT_EQ(ReadUserDword(kUninstallCountValue), 4u);
+}
+
+TEST(UninstallCount, ClassValueOfTheWrongSizeCountsAsZero) {
+    testing_support::ProductKeyScope product;
+    ClassCount classCount;
+    EXPECT_EQ(ReadClassRegistrationCount(), 0u);
+    const unsigned char three[3] = {9, 0, 0};
+    classCount.Set(three, sizeof(three), REG_BINARY);
+    EXPECT_EQ(ReadClassRegistrationCount(), 0u);
+    const uint64_t wide = 12;
+    classCount.Set(&wide, sizeof(wide), REG_QWORD);
+    EXPECT_EQ(ReadClassRegistrationCount(), 0u);
+    RecordUninstallTimeAndCount(0, 1u);
+    EXPECT_EQ(ReadUserDword(kUninstallCountValue), 1u);
+}
+
+TEST(LockLibraryParams, ElevenValuesInTheirOrder) {
+    EXPECT_EQ(LockLibraryParams(11, 4294967295u, 33, L"uuid-x", 2),
+              (std::vector<std::wstring>{L"11", L"4294967295", L"0", L"0", L"33", L"uuid-x", L"2", L"0", L"0", L"0",
+                                         L"0"}));
+}
+
+TEST(DocumentKit, ArgumentsCarryTheDirectoryUnquoted) {
+    EXPECT_EQ(DocumentKitArguments(L"C:\\Program Files\\Kit"), L"/uninstall /install_dir:C:\\Program Files\\Kit");
+    EXPECT_EQ(DocumentKitArguments(L""), L"/uninstall /install_dir:");
+}
+
+TEST(FilePresence, DirectoriesDoNotCount) {
+    testing_support::TempDir dir(L"pres");
+    EXPECT_FALSE(IsFilePresent(dir.path()));
+    EXPECT_FALSE(IsFilePresent(dir / L"missing.exe"));
+    ASSERT_TRUE(testing_support::WriteBytes(dir / L"x.exe", "x"));
+    EXPECT_TRUE(IsFilePresent(dir / L"x.exe"));
+}
