@@ -30,6 +30,7 @@ constexpr wchar_t kDocKitInstallDirKey[] = L"install_dir";
 constexpr int32_t kLockAskArg = 1;
 constexpr int32_t kLockKindFirst = 1;
 constexpr int32_t kLockKindSecond = 2;
+constexpr int kStepsDone = 18;
 
 bool ReadDword(HKEY root, const wchar_t* subkey, const wchar_t* name, uint32_t& value) {
     base::unique_hkey key;
@@ -49,6 +50,13 @@ void AskThenAct(lockkit::ILockObject* lock, const std::vector<const wchar_t*>& p
                 int32_t kind) {
     lock->SetParams(params.data(), static_cast<uint32_t>(params.size()));
     if (lock->Query(kLockAskArg, tid1, tid2, kind) != 0) lock->Act(kLockAskArg, tid1, tid2, kind);
+}
+
+// Step boundaries for a debugger or a trace of the run (never a log file).
+void MarkStep(int step) {
+    wchar_t text[32];
+    ::wsprintfW(text, L"uninst: step %d\n", step);
+    ::OutputDebugStringW(text);
 }
 
 void DeleteIfPresent(const std::wstring& path) {
@@ -143,26 +151,38 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
     const std::wstring& dir = dialog.installDir_;
     manifest::ExpandTaskList& tasks = manifest::ExpandTaskList::Instance();
 
-    tasks.RunBefore();                                              // 1
-    removal::ResetDirectoryAcl(dir);                                // 2
-    removal::StopExtensionProcess();                                // 3
-    removal::KillProcessesUnderDirectory(dir);                      // 4
-    if (IsFilePresent(dir + kServiceExeName)) {                     // 5
+    MarkStep(1);
+    tasks.RunBefore();
+    MarkStep(2);
+    removal::ResetDirectoryAcl(dir);
+    MarkStep(3);
+    removal::StopExtensionProcess();
+    MarkStep(4);
+    removal::KillProcessesUnderDirectory(dir);
+    MarkStep(5);
+    if (IsFilePresent(dir + kServiceExeName)) {
         removal::KillProcessesByPath(dir + kServiceExeName);
         ::Sleep(kServiceKillSettleMs);
     }
-    DeleteIfPresent(dir + kExtensionDllName);                       // 6
-    DeleteIfPresent(dir + kUtilDllName);                            // 7
-    if (IsRegistrationStateOn(dialog.options_)) {                   // 8
+    MarkStep(6);
+    DeleteIfPresent(dir + kExtensionDllName);
+    MarkStep(7);
+    DeleteIfPresent(dir + kUtilDllName);
+    MarkStep(8);
+    if (IsRegistrationStateOn(dialog.options_)) {
         removal::CCommonRegister::Instance().InvokeUtilInterfaceA();
     }
-    removal::CCommonRegister::Instance().InvokeUtilInterfaceB();    // 9
-    report::CSingletonReport::Instance().SendUninstallReport(1, report::kReasonRemoved);  // 10
+    MarkStep(9);
+    removal::CCommonRegister::Instance().InvokeUtilInterfaceB();
+    MarkStep(10);
+    report::CSingletonReport::Instance().SendUninstallReport(1, report::kReasonRemoved);
 
-    dialog.fileConfigList_.SetDirectory(dir);                       // 11
+    MarkStep(11);
+    dialog.fileConfigList_.SetDirectory(dir);
     dialog.fileConfigList_.LoadFileConfigList(dir + kManifestFileName);
 
-    const std::wstring manifestPath = dir + kManifestFileName;      // 12
+    MarkStep(12);
+    const std::wstring manifestPath = dir + kManifestFileName;
     const bool manifestOpens = IsFilePresent(manifestPath) && [&] {
         // Closed right after the test, so the manifest goes with the other files.
         base::unique_hfile probe(::CreateFileW(manifestPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -174,14 +194,20 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
         if (dialog.window() != nullptr) ::PostMessageW(dialog.window(), kFinishMessage, 0, 0);
     }
 
-    removal::WriteSelfRemovalScript(dialog.scriptPath_);             // 13
-    removal::CCommonRegister::Instance();                           // 14
+    MarkStep(13);
+    removal::WriteSelfRemovalScript(dialog.scriptPath_);
+    MarkStep(14);
+    removal::CCommonRegister::Instance();
     removal::RemoveUninstallInfo();
-    removal::CCommonRegister::Instance();                           // 15
+    MarkStep(15);
+    removal::CCommonRegister::Instance();
     removal::RemoveShellVerbs();
-    RecordUninstallTimeAndCount(dialog.previousUninstallCount_,     // 16
+    MarkStep(16);
+    RecordUninstallTimeAndCount(dialog.previousUninstallCount_,
                                 static_cast<uint32_t>(std::time(nullptr)));
-    if (dialog.silent_) tasks.RunAfter();                           // 17
+    MarkStep(17);
+    if (dialog.silent_) tasks.RunAfter();
+    MarkStep(kStepsDone);
 }
 
 }  // namespace app
