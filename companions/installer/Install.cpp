@@ -305,9 +305,10 @@ int Cleanup(const std::wstring& installDir) {
     SetupOptions options;
     const bool recorded = LoadSetupRecord(dir, options);
 
-    // Windows first: a viewer that ignores the close message is ended with its process.
-    TerminateProcessesUnder(dir);
+    // The service first: once its process is killed, Wine reports it running
+    // forever. A viewer that ignores the close message goes with its process.
     RemoveServiceForcibly(kServiceName);
+    TerminateProcessesUnder(dir);
 
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
         DeleteRegTree(HKEY_CURRENT_USER, kProductKeyPath, view);

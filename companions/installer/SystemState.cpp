@@ -267,20 +267,15 @@ void TerminateProcessesUnder(const std::wstring& dir) {
 }
 
 bool StartDetached(const std::wstring& program, const std::wstring& arguments) {
-    // The child gets the null device as its standard handles, so that it holds
-    // none of the pipes of whoever started the installer.
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    base::unique_hfile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         &inherit, OPEN_EXISTING, 0, nullptr));
+    // No handle is inherited: under Wine an inherited standard handle keeps the
+    // pipe of whoever started the installer open for as long as the child lives.
     std::wstring line = L"\"" + program + L"\"";
     if (!arguments.empty()) line += L" " + arguments;
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = si.hStdOutput = si.hStdError = nul.get();
     PROCESS_INFORMATION pi = {};
     const std::wstring workDir = program.substr(0, program.find_last_of(L'\\'));
-    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
+    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
                           workDir.c_str(), &si, &pi)) {
         return false;
     }
