@@ -18,6 +18,8 @@ namespace {
 
 // {F3978773-1845-4B00-83A1-ACE193598A6B}, both class and interface identifier.
 constexpr GUID kLockKitId = {0xF3978773, 0x1845, 0x4B00, {0x83, 0xA1, 0xAC, 0xE1, 0x93, 0x59, 0x8A, 0x6B}};
+// IUnknown's identifier, spelled out: the library links no uuid library.
+constexpr GUID kUnknownId = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr wchar_t kLogName[] = L"Pavrenkit.log";
 constexpr wchar_t kConfigName[] = L"Pavrenkit_config.txt";
 constexpr char kQueryKey[] = "query=";
@@ -42,16 +44,29 @@ int32_t ConfiguredQueryAnswer() {
     return static_cast<int32_t>(std::strtol(text.c_str() + at + sizeof(kQueryKey) - 1, nullptr, 10));
 }
 
+// Decimal text without Decimal: its use of the C library's formatter
+// through a function pointer crashes in a library loaded above 4 GiB.
+std::wstring Decimal(int64_t value) {
+    const bool negative = value < 0;
+    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return negative ? L"-" + digits : digits;
+}
+
 std::wstring Arguments(int32_t a, uint32_t tid1, uint32_t tid2, int32_t kind) {
-    return std::to_wstring(a) + L" " + std::to_wstring(tid1) + L" " + std::to_wstring(tid2) + L" " +
-           std::to_wstring(kind);
+    return Decimal(a) + L" " + Decimal(tid1) + L" " + Decimal(tid2) + L" " +
+           Decimal(kind);
 }
 
 class LockKit final : public ILockKit {
 public:
     HRESULT __stdcall QueryInterface(REFIID iid, void** out) override {
         if (out == nullptr) return E_POINTER;
-        if (IsEqualGUID(iid, kLockKitId) || IsEqualGUID(iid, IID_IUnknown)) {
+        if (IsEqualGUID(iid, kLockKitId) || IsEqualGUID(iid, kUnknownId)) {
             AddRef();
             *out = this;
             return S_OK;
@@ -74,7 +89,7 @@ public:
     int32_t __stdcall Query(int32_t a, uint32_t tid1, uint32_t tid2, int32_t kind) override {
         const int32_t answer = ConfiguredQueryAnswer();
         companion::AppendLogLine(g_self, kLogName,
-                                 L"Query " + Arguments(a, tid1, tid2, kind) + L" -> " + std::to_wstring(answer));
+                                 L"Query " + Arguments(a, tid1, tid2, kind) + L" -> " + Decimal(answer));
         return answer;
     }
     int32_t __stdcall Act(int32_t a, uint32_t tid1, uint32_t tid2, int32_t kind) override {
@@ -83,7 +98,7 @@ public:
     }
     HRESULT __stdcall Reserved8() override { return E_NOTIMPL; }
     void __stdcall SetParams(const wchar_t* const* items, uint32_t count) override {
-        std::wstring line = L"SetParams " + std::to_wstring(count) + L" [";
+        std::wstring line = L"SetParams " + Decimal(count) + L" [";
         for (uint32_t i = 0; items != nullptr && i < count; ++i) {
             if (i > 0) line += L"|";
             line += items[i] != nullptr ? items[i] : L"(null)";
