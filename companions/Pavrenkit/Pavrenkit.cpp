@@ -44,22 +44,9 @@ int32_t ConfiguredQueryAnswer() {
     return static_cast<int32_t>(std::strtol(text.c_str() + at + sizeof(kQueryKey) - 1, nullptr, 10));
 }
 
-// Decimal text without Decimal: its use of the C library's formatter
-// through a function pointer crashes in a library loaded above 4 GiB.
-std::wstring Decimal(int64_t value) {
-    const bool negative = value < 0;
-    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
-        magnitude /= 10;
-    } while (magnitude != 0);
-    return negative ? L"-" + digits : digits;
-}
-
 std::wstring Arguments(int32_t a, uint32_t tid1, uint32_t tid2, int32_t kind) {
-    return Decimal(a) + L" " + Decimal(tid1) + L" " + Decimal(tid2) + L" " +
-           Decimal(kind);
+    return std::to_wstring(a) + L" " + std::to_wstring(tid1) + L" " + std::to_wstring(tid2) + L" " +
+           std::to_wstring(kind);
 }
 
 class LockKit final : public ILockKit {
@@ -89,7 +76,7 @@ public:
     int32_t __stdcall Query(int32_t a, uint32_t tid1, uint32_t tid2, int32_t kind) override {
         const int32_t answer = ConfiguredQueryAnswer();
         companion::AppendLogLine(g_self, kLogName,
-                                 L"Query " + Arguments(a, tid1, tid2, kind) + L" -> " + Decimal(answer));
+                                 L"Query " + Arguments(a, tid1, tid2, kind) + L" -> " + std::to_wstring(answer));
         return answer;
     }
     int32_t __stdcall Act(int32_t a, uint32_t tid1, uint32_t tid2, int32_t kind) override {
@@ -98,7 +85,7 @@ public:
     }
     HRESULT __stdcall Reserved8() override { return E_NOTIMPL; }
     void __stdcall SetParams(const wchar_t* const* items, uint32_t count) override {
-        std::wstring line = L"SetParams " + Decimal(count) + L" [";
+        std::wstring line = L"SetParams " + std::to_wstring(count) + L" [";
         for (uint32_t i = 0; items != nullptr && i < count; ++i) {
             if (i > 0) line += L"|";
             line += items[i] != nullptr ? items[i] : L"(null)";
