@@ -1,8 +1,11 @@
-# Sourced: the Wine environment of one build tree. Usage: . wine-env.sh BUILD_DIR
+# Sourced: the Wine environment of one build tree. Usage: . wine-env.sh BUILD_DIR [PREFIX_NAME]
 # Every test run uses its own prefix and home inside the build tree, never ~/.wine.
+# PREFIX_NAME (default "wineprefix", the tests' prefix) names another prefix of
+# the build tree, with its own home "PREFIX_NAME-home" (the demo's, for instance).
 _build="$(cd "$1" && pwd)"
-export WINEPREFIX="$_build/wineprefix"
-export HOME="$_build/home"
+_name="${2:-wineprefix}"
+export WINEPREFIX="$_build/$_name"
+if [ "$_name" = wineprefix ]; then export HOME="$_build/home"; else export HOME="$_build/$_name-home"; fi
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
 export WINEARCH=win64
@@ -16,4 +19,4 @@ fi
 export WINE
 if command -v wineserver >/dev/null 2>&1; then WINESERVER=wineserver; else WINESERVER=/usr/lib/wine/wineserver; fi
 export WINESERVER
-unset _build
+unset _build _name

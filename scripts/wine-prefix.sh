@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Creates the Wine prefix of a build tree once; later calls return at once.
-# Usage: wine-prefix.sh BUILD_DIR
+# Usage: wine-prefix.sh BUILD_DIR [PREFIX_NAME]   (see wine-env.sh)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-. "$here/wine-env.sh" "$1"
+. "$here/wine-env.sh" "$1" "${2:-}"
 marker="$WINEPREFIX/.uninst-ready"
 [ -f "$marker" ] && exit 0
 rm -rf "$WINEPREFIX"

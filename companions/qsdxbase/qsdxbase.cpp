@@ -11,6 +11,8 @@
 // {"name":"m","text":"..."}]} with the fields in the order they were set.
 // Every call on the sender is also appended, one word a line, to
 // "qsdxbase_calls.log": init, shutdown, switch, create, send.
+// The special key "!log_dir" puts both files into that directory instead, so
+// that they outlive an uninstall of the directory holding this DLL.
 #include <windows.h>
 
 #include <cstdint>
@@ -70,9 +72,20 @@ std::string JsonString(const std::wstring& text) {
     return out + "\"";
 }
 
+std::map<std::wstring, std::wstring> ReadValues();
+
+std::wstring LogDirectory() {
+    const auto values = ReadValues();
+    const auto it = values.find(L"!log_dir");
+    if (it == values.end() || it->second.empty()) return SelfDirectory();
+    std::wstring dir = it->second;
+    if (dir.back() != L'\\' && dir.back() != L'/') dir.push_back(L'\\');
+    return dir;
+}
+
 void AppendLine(const wchar_t* fileName, const std::string& line) {
     std::lock_guard<std::mutex> guard(g_fileLock);
-    const std::wstring path = SelfDirectory() + fileName;
+    const std::wstring path = LogDirectory() + fileName;
     HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
