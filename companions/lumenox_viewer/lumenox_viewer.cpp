@@ -1,13 +1,14 @@
 // Stand-in for the viewer's main window: a top-level window of the viewer's
 // class that closes when the uninstaller sends it the close message.
 //
-//   lumenox_viewer.exe [--ignore-close] [--windows N] [--ms N]
+//   lumenox_viewer.exe [--show] [--ignore-close] [--windows N] [--ms N]
 //
 // Appends to "lumenox_viewer.log" (see CompanionLog.h): "opened <n>" once all
 // windows exist, "closed by 0x472" for each window closed by the message,
 // "ignored 0x472" in --ignore-close mode. --windows opens N windows (default 1);
 // the process exits when the last one is gone. As a safety net it exits on its
 // own after --ms milliseconds (default two minutes).
+// --show maps the windows on the screen.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -54,12 +55,15 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int windows = 1;
+    bool show = false;
     DWORD lifetimeMs = kDefaultLifetimeMs;
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     for (int i = 1; argv != nullptr && i < argc; ++i) {
         const std::wstring arg = argv[i];
-        if (arg == L"--ignore-close") {
+        if (arg == L"--show") {
+            show = true;
+        } else if (arg == L"--ignore-close") {
             g_ignoreClose = true;
         } else if (arg == L"--windows" && i + 1 < argc) {
             windows = static_cast<int>(std::wcstol(argv[++i], nullptr, 10));
@@ -87,7 +91,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         if (window == nullptr) return 1;
         if (first == nullptr) first = window;
         ++g_openWindows;
-        ::ShowWindow(window, SW_SHOWNOACTIVATE);
+        // Shown only on request: under Xvfb without a window manager, Wine waits
+        // about two seconds for a shown window to be withdrawn when it is destroyed.
+        if (show) ::ShowWindow(window, SW_SHOWNOACTIVATE);
     }
     ::SetTimer(first, kLifetimeTimer, lifetimeMs, nullptr);
     companion::AppendLogLine(nullptr, kLogName, L"opened " + std::to_wstring(windows));

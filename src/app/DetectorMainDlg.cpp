@@ -27,6 +27,7 @@ void QDetectorMainDlg::Run() {
     silent_ = IsSilentRun(options_) ? 1 : 0;
     if (!silent_) return;  // the wizard and its question come with the window
 
+    ::OutputDebugStringA("uninst: viewer check\n");
     const int viewers = CheckRunningViewerSilently();
     if (viewers == kUserDeclined) {
         report.SendUninstallReport(0, report::kReasonCancelled);

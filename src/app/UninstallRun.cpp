@@ -54,9 +54,9 @@ void AskThenAct(lockkit::ILockObject* lock, const std::vector<const wchar_t*>& p
 
 // Step boundaries for a debugger or a trace of the run (never a log file).
 void MarkStep(int step) {
-    wchar_t text[32];
-    ::wsprintfW(text, L"uninst: step %d\n", step);
-    ::OutputDebugStringW(text);
+    char text[32];
+    ::wsprintfA(text, "uninst: step %d\n", step);
+    ::OutputDebugStringA(text);
 }
 
 void DeleteIfPresent(const std::wstring& path) {

@@ -221,6 +221,18 @@ HRESULT KillProcessesByPath(const std::wstring& path) {
     return terminated > 0 ? kKillResultTerminated : kKillResultNoneTerminated;
 }
 
+std::vector<std::wstring> RunningImagePaths() {
+    ProcessPathResolver resolver;
+    std::vector<DWORD> ids;
+    std::vector<std::wstring> paths;
+    if (!resolver.EnumerateProcessIds(ids)) return paths;
+    for (DWORD pid : ids) {
+        std::wstring image = resolver.GetImagePathById(pid);
+        if (!image.empty()) paths.push_back(std::move(image));
+    }
+    return paths;
+}
+
 int KillProcessesUnderDirectory(const std::wstring& dir) {
     if (dir.empty()) return kKillUnderDirNoPath;
     base::unique_hfile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

@@ -48,6 +48,8 @@ bool EnableDebugPrivilege();
 bool TerminateProcessById(DWORD pid);
 // Ends every process whose image is the given file (ignoring case).
 HRESULT KillProcessesByPath(const std::wstring& path);
+// Image paths of the processes running now (those whose path can be read).
+std::vector<std::wstring> RunningImagePaths();
 // Ends every process whose image lies below dir (a prefix ignoring case, so dir
 // should end in a backslash); never the own process nor ids 0 and 4. Answers the
 // number ended or one of the kKillUnderDir* codes.
