@@ -65,7 +65,9 @@ done
 echo "== inventory after the removal"
 setup --inventory "$target"
 echo "== logs of the stand-ins in $logs"
-for log in qsdxbase_reports.jsonl Pavrenkit.log qdoxkit.log lumenox_viewer.log expandtask_before.log; do
+# The lock library and the document kit belong to the wizard's uninstall
+# button; a silent run leaves them alone.
+for log in qsdxbase_reports.jsonl lumenox_viewer.log expandtask_before.log; do
     echo "-- $log"
     if [ -f "$logs/$log" ]; then tr -d '\r' < "$logs/$log"; else echo "(none)"; fi
 done
