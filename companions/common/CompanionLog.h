@@ -61,15 +61,19 @@ inline std::wstring LogDirectory(HMODULE module) {
     return dir;
 }
 
-inline void AppendLogLine(HMODULE module, const wchar_t* fileName, const std::wstring& text) {
+// Appends bytes as they are, in one write, for stand-ins with a line format of their own.
+inline void AppendLogBytes(HMODULE module, const wchar_t* fileName, const std::string& bytes) {
     const std::wstring path = LogDirectory(module) + fileName;
     HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
-    const std::string line = ToUtf8(text) + "\r\n";
     DWORD written = 0;
-    ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(file);
+}
+
+inline void AppendLogLine(HMODULE module, const wchar_t* fileName, const std::wstring& text) {
+    AppendLogBytes(module, fileName, ToUtf8(text) + "\r\n");
 }
 
 // The command line after the program token, which may be quoted.

@@ -1,6 +1,7 @@
 // Stand-in for the viewer's utility library qlumenoxutil.dll.
 //
-// Every call appends one line to "qlumenoxutil.log" beside this DLL:
+// Every call appends one line to "qlumenoxutil.log" (see CompanionLog.h: beside
+// this DLL or in the redirected log directory):
 //   "A.Run <arg>", "A.Release", "B.Run", "B.Release", and "unload" when the
 //   library is freed (not at process exit).
 // Answers come from the optional "qlumenoxutil_config.txt" beside this DLL,
@@ -19,34 +20,18 @@
 #include <map>
 #include <string>
 
+#include "../common/CompanionLog.h"
 #include "removal/UtilAbi.h"
 
 namespace {
 
 HMODULE g_self = nullptr;
 
-std::wstring SelfDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameW(g_self, path, MAX_PATH);
-    std::wstring dir(path, n);
-    const size_t cut = dir.find_last_of(L"\\/");
-    return cut == std::wstring::npos ? std::wstring() : dir.substr(0, cut + 1);
-}
-
-void Log(const std::string& line) {
-    const std::wstring path = SelfDirectory() + L"qlumenoxutil.log";
-    HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    const std::string text = line + "\n";
-    DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::CloseHandle(file);
-}
+void Log(const std::string& line) { companion::AppendLogBytes(g_self, L"qlumenoxutil.log", line + "\n"); }
 
 std::map<std::string, std::string> ReadConfig() {
     std::map<std::string, std::string> values;
-    std::ifstream in((SelfDirectory() + L"qlumenoxutil_config.txt").c_str(), std::ios::binary);
+    std::ifstream in((companion::ModuleDirectory(g_self) + L"qlumenoxutil_config.txt").c_str(), std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -12,7 +12,8 @@
 // Every call on the sender is also appended, one word a line, to
 // "qsdxbase_calls.log": init, shutdown, switch, create, send.
 // The special key "!log_dir" puts both files into that directory instead, so
-// that they outlive an uninstall of the directory holding this DLL.
+// that they outlive an uninstall of the directory holding this DLL (once the
+// values file is gone, the last directory it named stays in use).
 #include <windows.h>
 
 #include <cstdint>
@@ -74,12 +75,25 @@ std::string JsonString(const std::wstring& text) {
 
 std::map<std::wstring, std::wstring> ReadValues();
 
+// Guarded by g_fileLock. An uninstall deletes the values file while the
+// library is still loaded; its last calls keep going where the earlier ones went.
+// A plain array: the uninstaller's last call (shutdown) may come at process exit.
+wchar_t g_lastLogDir[MAX_PATH] = {};
+
 std::wstring LogDirectory() {
+    if (::GetFileAttributesW((SelfDirectory() + L"qsdxbase_values.txt").c_str()) == INVALID_FILE_ATTRIBUTES &&
+        g_lastLogDir[0] != L'\0') {
+        return g_lastLogDir;
+    }
     const auto values = ReadValues();
     const auto it = values.find(L"!log_dir");
-    if (it == values.end() || it->second.empty()) return SelfDirectory();
+    if (it == values.end() || it->second.empty()) {
+        g_lastLogDir[0] = L'\0';
+        return SelfDirectory();
+    }
     std::wstring dir = it->second;
     if (dir.back() != L'\\' && dir.back() != L'/') dir.push_back(L'\\');
+    if (dir.size() < MAX_PATH) ::lstrcpynW(g_lastLogDir, dir.c_str(), MAX_PATH);
     return dir;
 }
 

@@ -1,0 +1,89 @@
+// One silent removal of a sample installation, watched from outside: the
+// stand-ins log into a directory of the test's own (the removal takes the
+// installation directory away), the uninstaller's temporary folder is a
+// directory of the test's own (where its self-removal script lands), and at
+// each of the uninstaller's step marks the logs are read, so that a test can
+// tell in which step each stand-in was called.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/SampleInstallation.h"
+#include "support/TestSupport.h"
+#include "support/TracedRun.h"
+
+namespace silent_run {
+
+// One usage-report record as the SDK stand-in wrote it: table and fields in order.
+struct ReportRecord {
+    std::string table;
+    std::vector<std::pair<std::string, std::string>> fields;  // name, value (numbers as decimal text)
+    std::vector<std::string> names() const;
+    std::string value(const std::string& name) const;  // "" when absent
+};
+std::vector<ReportRecord> ParseReports(const std::string& jsonLines);
+
+// Names of the files (not directories) in `dir` matching `pattern`.
+std::vector<std::wstring> NamesIn(const std::wstring& dir, const wchar_t* pattern = L"*");
+
+// The step whose run is the trace mark's predecessor: "uninst: step N" ends step N-1.
+constexpr int kNotAStep = -1;
+int StepEndedBy(const std::string& trace);
+
+// Sentinel results of SilentRun::StepOf.
+constexpr int kNeverSeen = -1;
+constexpr int kBeforeTheSequence = 0;   // seen at the mark of step 1
+constexpr int kAfterTheSequence = 99;   // only after the last mark
+
+class SilentRun {
+public:
+    // setupOptions: the installer's options, e.g. L"--tiny --no-service".
+    explicit SilentRun(const std::wstring& setupOptions);
+    // Lets the self-removal script finish with the script file before the
+    // installation is taken away.
+    ~SilentRun();
+    SilentRun(const SilentRun&) = delete;
+    SilentRun& operator=(const SilentRun&) = delete;
+
+    testing_support::SampleInstallation& installation() { return installation_; }
+    const std::wstring& dir() const { return installation_.dir(); }
+    const std::wstring& logs() const { return logs_.path(); }
+    const std::wstring& temp() const { return temp_.path(); }
+
+    // Runs the installation's uninst.exe with `arguments` and waits for it.
+    const testing_support::TracedRun& Run(const std::wstring& arguments);
+    const testing_support::TracedRun& run() const { return run_; }
+    bool StepMarksSeen() const;  // "uninst: step 1" to "uninst: step 18" in order
+
+    // Content of a file in the log directory now.
+    std::string Log(const wchar_t* name) const;
+    std::vector<ReportRecord> Reports() const;
+    // The step during which `needle` first appeared in the log `name`:
+    // kBeforeTheSequence, 1..17, kAfterTheSequence, or kNeverSeen.
+    int StepOf(const wchar_t* name, const std::string& needle) const;
+
+    // File names in the uninstaller's temporary folder ending in ".bat".
+    std::vector<std::wstring> Scripts() const;
+    // Waits until the installation directory is gone; false on time-out.
+    bool WaitForDirectoryGone(DWORD timeoutMs) const;
+
+private:
+    std::map<std::wstring, std::string> ReadLogs() const;
+
+    testing_support::TempDir logs_{L"runlogs"};
+    testing_support::TempDir temp_{L"runtemp"};
+    testing_support::SampleInstallation installation_;
+    testing_support::TracedRun run_;
+    // The log directory's content at each trace of the run.
+    std::vector<std::pair<std::string, std::map<std::wstring, std::string>>> marks_;
+};
+
+// Options that keep a run small and quick: no service, viewer or helper process.
+constexpr wchar_t kQuiet[] = L"--tiny --no-service --no-viewer --no-processes";
+
+}  // namespace silent_run

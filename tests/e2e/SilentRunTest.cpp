@@ -1,0 +1,238 @@
+// "uninst.exe /s" in a sample installation: the end state it leaves, the order
+// of its steps as the stand-ins saw them, and its one usage report.
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+
+#include "SampleLayout.h"
+#include "SilentRunFixture.h"
+#include "base/text.h"
+#include "base/unique_any.h"
+#include "support/FileSystemSupport.h"
+#include "support/ProductKey.h"
+
+namespace {
+
+using silent_run::kAfterTheSequence;
+using silent_run::kBeforeTheSequence;
+using silent_run::kNeverSeen;
+using silent_run::SilentRun;
+using testing_support::Exists;
+using testing_support::ReadLines;
+
+constexpr DWORD kQuickRunMs = 5000;
+constexpr DWORD kFullRunMs = 15000;
+constexpr DWORD kScriptWaitMs = 10000;
+constexpr uint32_t kSecondsPerDay = 86400;
+constexpr uint32_t kInstalledDaysAgo = 5;
+constexpr uint32_t kClockSlackSeconds = 120;
+constexpr uint32_t kDefaultClassCount = 2;  // the installer's class-registration count
+
+std::wstring Folder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_DEFAULT, path);
+    return std::wstring(path) + L"\\";
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
+    base::unique_hkey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
+}
+
+std::vector<std::string> ValueNames(HKEY root, const wchar_t* path) {
+    std::vector<std::string> names;
+    base::unique_hkey key;
+    if (::RegOpenKeyExW(root, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (::RegEnumValueW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(base::WideToUtf8(std::wstring(name, length)));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+uint32_t ReadDword(HKEY root, const wchar_t* path, const wchar_t* name) {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (::RegGetValueW(root, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) return ~0u;
+    return value;
+}
+
+bool ServiceRegistered(const wchar_t* name) {
+    base::unique_sc_handle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    base::unique_sc_handle service(manager ? ::OpenServiceW(manager.get(), name, SERVICE_QUERY_STATUS) : nullptr);
+    return static_cast<bool>(service);
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) out += line + "\n";
+    return out;
+}
+
+std::string ExpectedScript(const std::wstring& dir) {
+    const std::string d = base::WideToUtf8(dir);
+    return "ping -n 3 127.0>nul\r\n\r\n"
+           "del \"" + d + "installconfig.xml\" /f /q \r\n\r\n"
+           "del \"" + d + "uninst.exe\" /f /q \r\n\r\n"
+           "rd \"" + d + "\" /s /q \r\n\r\n";
+}
+
+bool IsHexScriptName(const std::wstring& name) {
+    const std::wstring suffix = L".bat";
+    if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix) return false;
+    return std::all_of(name.begin(), name.end() - suffix.size(),
+                       [](wchar_t c) { return c < 0x80 && std::isxdigit(static_cast<int>(c)) && !std::isupper(c); });
+}
+
+TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
+    SilentRun run(L"--tiny");
+    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+    const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
+    // Installed five days and an hour ago: the report counts whole days.
+    const uint32_t installTime = now - kInstalledDaysAgo * kSecondsPerDay - 3600;
+    ASSERT_TRUE(testing_support::ProductKeyScope::SetDword(L"installtime", installTime));
+    const std::wstring jpgVerb = sample::VerbKeyPath(L".jpg", sample::kVerbNames[0]);
+    ASSERT_TRUE(KeyExists(HKEY_CLASSES_ROOT, jpgVerb, KEY_WOW64_32KEY));
+
+    const auto& result = run.Run(L"/s");
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_LT(result.elapsedMs, kQuickRunMs);
+    ASSERT_TRUE(run.StepMarksSeen()) << Joined(result.traces);
+
+    // The order, as each stand-in's log first showed its call at a step mark.
+    EXPECT_EQ(run.StepOf(L"lumenox_viewer.log", "closed by 0x472"), kBeforeTheSequence);
+    EXPECT_EQ(run.StepOf(L"lumenox_db_before.dat", "[common]"), 1);  // the before-action's copy
+    // The before-action's program is started, not awaited, in step 1 and ended
+    // with the other processes from the directory in step 4 at the latest.
+    const int programStep = run.StepOf(L"expandtask_before.log", "lumenox_task.exe");
+    EXPECT_GE(programStep, 1);
+    EXPECT_LE(programStep, 4);
+    EXPECT_EQ(run.StepOf(L"ext_process.log", "/ext:0"), 3);
+    EXPECT_EQ(run.StepOf(L"qlumenoxutil.log", "A.Run"), kNeverSeen);  // no reg_state
+    EXPECT_EQ(run.StepOf(L"qlumenoxutil.log", "B.Run"), 9);
+    EXPECT_EQ(run.StepOf(L"qsdxbase_reports.jsonl", "\"table\""), 10);
+    EXPECT_EQ(run.StepOf(L"lumenox_main.log", "/setdefault:0"), 11);
+    EXPECT_EQ(run.StepOf(L"lumenox_db_after.dat", "[common]"), 17);  // the after-action's copy
+    EXPECT_EQ(ReadLines(run.logs() + L"ext_process.log"), std::vector<std::string>{"/ext:0"});
+    EXPECT_EQ(ReadLines(run.logs() + L"lumenox_main.log"), std::vector<std::string>{"/setdefault:0"});
+    EXPECT_EQ(ReadLines(run.logs() + L"qlumenoxutil.log"), (std::vector<std::string>{"B.Run", "B.Release", "unload"}));
+    EXPECT_EQ(ReadLines(run.logs() + L"lumenox_viewer.log"),
+              (std::vector<std::string>{"opened 1", "closed by 0x472"}));
+    // A silent run has no uninstall button: neither preparation runs.
+    EXPECT_FALSE(Exists(run.logs() + L"Pavrenkit.log"));
+    EXPECT_FALSE(Exists(run.logs() + L"qdoxkit.log"));
+
+    // One report: the removal ran (1, reason 0).
+    const auto reports = run.Reports();
+    ASSERT_EQ(reports.size(), 1u) << run.Log(L"qsdxbase_reports.jsonl");
+    const auto& record = reports[0];
+    EXPECT_EQ(record.table, "metrcdorva_orbix_uninstall:102 product_id:int uninstall:bit reason:byte days:int "
+                            "process:string ver:byte");
+    EXPECT_EQ(record.names(),
+              (std::vector<std::string>{"product_id", "uninstall", "reason", "days", "process", "ver"}));
+    EXPECT_EQ(record.value("product_id"), "130");
+    EXPECT_EQ(record.value("uninstall"), "1");
+    EXPECT_EQ(record.value("reason"), "0");
+    EXPECT_EQ(record.value("days"), std::to_string(kInstalledDaysAgo));
+    // The parent of the uninstaller is this test program.
+    EXPECT_TRUE(base::EqualsNoCase(base::Utf8ToWide(record.value("process")),
+                                   testing_support::BinDir() + L"test_e2e.exe"))
+        << record.value("process");
+    EXPECT_EQ(record.value("ver"), "1");
+
+    // The user's product key holds only the uninstall time and count.
+    EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, sample::kProductKeyPath),
+              (std::vector<std::string>{"uninstall_count", "uninstall_time"}));
+    const uint32_t time = ReadDword(HKEY_CURRENT_USER, sample::kProductKeyPath, sample::kUninstallTimeValue);
+    EXPECT_GE(time, now);
+    EXPECT_LE(time, now + kClockSlackSeconds);
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, sample::kProductKeyPath, sample::kUninstallCountValue),
+              kDefaultClassCount + 1);
+    // Only read, never written.
+    EXPECT_EQ(ReadDword(HKEY_CLASSES_ROOT, sample::kClassCountKeyPath, sample::kUninstallCountValue),
+              kDefaultClassCount);
+
+    // The self-removal script, named after the tick count, in the uninstaller's temporary folder.
+    const auto scripts = run.Scripts();
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_TRUE(IsHexScriptName(scripts[0])) << base::WideToUtf8(scripts[0]);
+    EXPECT_EQ(testing_support::ReadBytes(run.temp() + scripts[0]), ExpectedScript(run.dir()));
+
+    // Right after the exit no listed file or directory is left under its name.
+    // What the running process still maps (the uninstaller itself and the SDK
+    // library) was renamed aside and registered for deletion at the next restart;
+    // the script's directory removal takes it away before then.
+    auto inventory = run.installation().Inventory();
+    EXPECT_EQ(inventory["files"], "0/40");
+    EXPECT_EQ(inventory["dirs"], "0/8");
+    const auto left = silent_run::NamesIn(run.dir());
+    EXPECT_EQ(left.size(), 2u);
+    for (const std::wstring& name : left) {
+        EXPECT_NE(name.find(L"_del"), std::wstring::npos) << base::WideToUtf8(name);
+        EXPECT_TRUE(testing_support::IsPendingDeletion(run.dir() + name)) << base::WideToUtf8(name);
+    }
+
+    ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
+    const auto check = run.installation().CheckRemoved();
+    EXPECT_EQ(check.exitCode, 0u) << check.output;
+
+    // Each kind of thing the installation made, against the platform.
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, jpgVerb, KEY_WOW64_32KEY));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, sample::kForeignVerbKeyPath, KEY_WOW64_32KEY));
+    inventory = run.installation().Inventory();
+    EXPECT_EQ(inventory["verbs-view32"], "0/276");
+    if (testing_support::RunningUnderWine()) {
+        // On 64-bit Windows both views show the one shared SystemFileAssociations
+        // key, so the removal empties both. Wine keeps the 64-bit view as a tree
+        // of its own, which the removal (working in the 32-bit view) never touches.
+        EXPECT_EQ(inventory["verbs-view64"], "276/276");
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, jpgVerb, KEY_WOW64_64KEY));
+    } else {
+        EXPECT_EQ(inventory["verbs-view64"], "0/276");
+    }
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sample::kProductKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath));
+    EXPECT_FALSE(ServiceRegistered(sample::kServiceName));
+    EXPECT_EQ(inventory["processes"], "0");
+    EXPECT_EQ(::FindWindowW(sample::kViewerClassName, nullptr), nullptr);
+    const std::wstring userDesktop = Folder(CSIDL_DESKTOPDIRECTORY);
+    EXPECT_FALSE(Exists(userDesktop + sample::kUserShortcut));
+    EXPECT_FALSE(Exists(userDesktop + sample::kUserToolsShortcut));
+    EXPECT_FALSE(Exists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + sample::kCommonShortcut));
+    EXPECT_TRUE(Exists(userDesktop + sample::kForeignShortcut));
+    EXPECT_FALSE(Exists(Folder(CSIDL_COMMON_PROGRAMS) + sample::kStartMenuFolder));
+}
+
+TEST(SilentRunTest, FullSizeInstallationGoesInSecondsAndItemsClimbingOutAreLeftAlone) {
+    SilentRun run(L"--climb-out");
+    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+    const sample::SampleLayout layout = sample::BuildLayout(sample::SetupOptions());
+    ASSERT_GE(layout.files.size(), 1400u);
+
+    const auto& result = run.Run(L"/s");
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_LT(result.elapsedMs, kFullRunMs);
+    EXPECT_TRUE(run.StepMarksSeen()) << Joined(result.traces);
+    EXPECT_EQ(run.Reports().size(), 1u);
+
+    // "..\decoy_keep.txt", "bin\..\..\decoy_keep2.txt" and "..\decoy_keep_dir" lie
+    // outside the installation directory: listed in the manifest, yet kept.
+    for (const wchar_t* decoy : {L"decoy_keep.txt", L"decoy_keep2.txt", L"decoy_keep_dir\\keep.txt"}) {
+        EXPECT_TRUE(Exists(run.installation().parent() + decoy)) << base::WideToUtf8(decoy);
+    }
+    ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
+    const auto check = run.installation().CheckRemoved();
+    EXPECT_EQ(check.exitCode, 0u) << check.output;
+    EXPECT_EQ(run.installation().Inventory()["decoys"], "3/3");
+}
+
+}  // namespace
