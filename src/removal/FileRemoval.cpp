@@ -73,6 +73,12 @@ std::wstring DeferredDeleteName(const std::wstring& path, DWORD tick) {
 }
 
 bool DeleteFileOrDefer(const std::wstring& path) {
+    // A read-only file refuses deletion now and at the restart alike, so the
+    // flag goes first; a link's attributes are left alone, they would reach its target.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) && !IsLink(attributes)) {
+        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
     if (::DeleteFileW(path.c_str())) return true;
     const std::wstring aside = DeferredDeleteName(path, ::GetTickCount());
     if (!::MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;

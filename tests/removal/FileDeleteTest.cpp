@@ -300,3 +300,17 @@ TEST(FileDelete, ResetAclUnprotectsTheDirectory) {
     ASSERT_TRUE(WriteBytes(dir / L"file.txt", "f"));
     EXPECT_TRUE(removal::ResetDirectoryAcl(dir / L"file.txt"));
 }
+
+TEST(FileDelete, ReadOnlyFileGoesAtOnceInsteadOfWaitingForARestart) {
+    TempDir dir(L"ro");
+    const std::wstring file = dir / L"readonly.dat";
+    ASSERT_TRUE(WriteBytes(file, "x"));
+    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(DeleteFileOrDefer(file));
+    EXPECT_FALSE(Exists(file));
+    // Nothing was moved aside: the directory is empty and no restart entry names it.
+    WIN32_FIND_DATAW data;
+    base::unique_find find(::FindFirstFileW((dir / L"*_del").c_str(), &data));
+    EXPECT_FALSE(find);
+    EXPECT_FALSE(IsPendingDeletion(file));
+}
