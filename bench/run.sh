@@ -90,6 +90,18 @@ parse_trace() {
         }'
 }
 
+# "tree keys verbs links" of the floor, in ms, from its marks.
+parse_floor_trace() {
+    tr -d '\r' <"$1" | awk '
+        match($0, /^[0-9]+\.[0-9]+:/) { t = substr($0, 1, RLENGTH - 1) * 1000 }
+        match($0, /floor: (tree|keys|verbs|links|end)/) { at[substr($0, RSTART + 7, RLENGTH - 7)] = t }
+        END {
+            if (!("tree" in at) || !("end" in at)) { print "incomplete floor trace" > "/dev/stderr"; exit 1 }
+            printf "%d %d %d %d\n", at["keys"] - at["tree"], at["verbs"] - at["keys"], at["links"] - at["verbs"],
+                at["end"] - at["links"]
+        }'
+}
+
 results="$out/results.txt"   # one line per run and figure: "figure ms"
 : >"$results"
 record() { echo "$1 $2" >>"$results"; }
@@ -128,10 +140,17 @@ for run in $(seq 1 "$runs"); do
     # -- the floor, on the same installation
     install_sample "${floor_options[@]}"
     start=$(now_ns)
-    WINEDEBUG=+timestamp,+debugstr "$WINE" "$bin/bench_floor.exe" "$target" </dev/null 2>/dev/null | tr -d '\r' \
-        >"$out/floor-$run.txt"
+    WINEDEBUG=+timestamp,+debugstr "$WINE" "$bin/bench_floor.exe" "$target" </dev/null 2>"$out/floor-trace-$run.txt" |
+        tr -d '\r' >"$out/floor-$run.txt"
     floor_ms=$(ms_since "$start")
     record floor "$floor_ms"
+    parts=$(parse_floor_trace "$out/floor-trace-$run.txt") || exit 1
+    read -r -a p <<<"$parts"
+    record floor_tree "${p[0]}"
+    record floor_keys "${p[1]}"
+    record floor_verbs "${p[2]}"
+    record floor_links "${p[3]}"
+    record floor_outside $(( floor_ms - p[0] - p[1] - p[2] - p[3] ))
     setup --check-removed "$target" >"$out/check-floor-$run.txt" ||
         { echo "bench: run $run: the floor left:" >&2; cat "$out/check-floor-$run.txt" >&2; }
     printf 'run %d: uninst.exe /s %d ms (prescribed waits %d ms, removal work %d ms), floor %d ms  [run took %.1f s]\n' \
@@ -156,6 +175,7 @@ awk -v goal="$ratio_goal" '
     }
     function min(name) { sorted(name); return s[1] }
     function median(name,    n) { n = sorted(name); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
+    function pair(label, a, b) { printf "  %-52s %8.0f %8.0f  x%.1f\n", label, a, b, (b > 0 ? a / b : 0) }
     function row(label, name) { printf "  %-52s %8.0f %8.0f\n", label, min(name), median(name) }
     END {
         printf "  %-52s %8s %8s\n", "", "min", "median"
@@ -164,9 +184,19 @@ awk -v goal="$ratio_goal" '
         row("  removal work (whole process - prescribed waits)", "work")
         row("bench_floor.exe, whole process", "floor")
         print "  per step of the uninstaller:"
-        row("    process start to viewer check, and exit", "outside")
+        row("    process start and exit (whole - traced span)", "outside")
         row("    viewer check", "viewer_check")
         for (n = 1; n <= 17; n++) row(sprintf("    step %d%s", n, (n == 3 || n == 5 || n == 11) ? " (prescribed wait)" : ""), "step" n)
+        print "  per part of the floor:"
+        row("    process start and exit (whole - traced span)", "floor_outside")
+        row("    directory tree (files, directories)", "floor_tree")
+        row("    product and uninstall-information keys", "floor_keys")
+        row("    276 verbs, 32-bit view", "floor_verbs")
+        row("    shortcuts and start-menu folder", "floor_links")
+        print "  uninstaller step against the floor part doing the same removal (median):"
+        pair("    step 12 / floor tree + shortcuts", median("step12"), median("floor_tree") + median("floor_links"))
+        pair("    step 14 / floor keys", median("step14"), median("floor_keys"))
+        pair("    step 15 / floor verbs", median("step15"), median("floor_verbs"))
         rmin = min("work") / min("floor"); rmed = median("work") / median("floor")
         printf "== removal work / floor: min %.2f, median %.2f; goal %.1f: %s\n", rmin, rmed, goal,
             (rmed <= goal ? "within" : "NOT within")

@@ -7,6 +7,8 @@
 // Usage: bench_floor.exe <installation directory>
 // Prints one line with what it removed:
 //   floor: files F dirs D links L keys K
+// and marks its parts for a trace (+debugstr): "floor: tree", "floor: keys",
+// "floor: verbs", "floor: links", "floor: end".
 #include <windows.h>
 #include <shlobj.h>
 
@@ -81,12 +83,15 @@ int wmain(int argc, wchar_t** argv) {
     while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
     Removed removed;
 
+    ::OutputDebugStringA("floor: tree\n");
     RemoveTree(dir, removed);
 
+    ::OutputDebugStringA("floor: keys\n");
     RemoveKey(HKEY_CURRENT_USER, removal::kProductKeyPath, removed);
     RemoveKey(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, removed);
     RemoveKey(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath, removed);
 
+    ::OutputDebugStringA("floor: verbs\n");
     for (const wchar_t* extension : removal::kShellVerbExtensions) {
         wchar_t shellPath[kKeyPathChars];
         std::swprintf(shellPath, kKeyPathChars, kShellKeyFormat, extension);
@@ -101,6 +106,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
 
+    ::OutputDebugStringA("floor: links\n");
     const std::wstring userDesktop = KnownFolder(CSIDL_DESKTOPDIRECTORY);
     const std::wstring commonDesktop = KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
     const std::wstring programs = KnownFolder(CSIDL_COMMON_PROGRAMS);
@@ -114,6 +120,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (::RemoveDirectoryW(menu.c_str())) ++removed.dirs;
 
+    ::OutputDebugStringA("floor: end\n");
     std::wprintf(L"floor: files %u dirs %u links %u keys %u\n", removed.files, removed.dirs, removed.links,
                  removed.keys);
     return kExitOk;
