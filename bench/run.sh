@@ -1,0 +1,204 @@
+#!/usr/bin/env bash
+# Times the silent run ("uninst.exe /s") against a floor: bench_floor.exe, which
+# removes the same files, keys, shortcuts and verbs in straight-line code.
+# Each run installs the full-size sample (lumenox_setup.exe), times the
+# uninstaller with its step trace, installs the sample again and times the floor
+# on it. See bench/README.md for what the figures mean.
+# Usage: run.sh BUILD_DIR [RUNS]   (default 5 runs)
+# Everything happens in a prefix of its own, BUILD_DIR/bench-prefix, made afresh.
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+scripts="$here/../scripts"
+[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
+build="$(cd "$1" && pwd)"
+runs="${2:-5}"
+[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
+bin="$build/bin"
+name=bench-prefix
+out="$build/bench"
+logs="$out/logs"
+target='C:\Program Files\Lumenox'
+ratio_goal=1.5
+self_removal_wait_s=15
+# The viewer window's close loop waits for the user's program, not for removal
+# work; it stays out of the figures. The service and a helper process stay in:
+# stopping them is part of the removal.
+uninst_options=(--no-viewer)
+# The floor neither stops processes nor deletes services: its installation has none.
+floor_options=(--no-viewer --no-service --no-processes)
+
+for program in uninst.exe lumenox_setup.exe bench_floor.exe; do
+    [ -f "$bin/$program" ] || { echo "missing $bin/$program: build first" >&2; exit 1; }
+done
+
+rm -rf "$build/$name" "$build/$name-home" "$out"
+mkdir -p "$logs"
+echo "== fresh prefix $build/$name"
+"$scripts/wine-prefix.sh" "$build" "$name" || exit 1
+. "$scripts/wine-env.sh" "$build" "$name"
+
+display=""
+for n in $(seq 191 240); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+cleanup() {
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    kill "$xvfb_pid" >/dev/null 2>&1 || true
+    wait "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+# One warm wineserver and the prefix's background processes started before any
+# timing, so that neither start-up lands in a measured run.
+"$WINESERVER" -p >/dev/null 2>&1 || true
+"$WINE" wineboot >/dev/null 2>&1 </dev/null || true
+"$WINE" rundll32.exe >/dev/null 2>&1 </dev/null || true
+
+setup() { "$WINE" "$bin/lumenox_setup.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+logs_win="Z:${logs//\//\\}"
+now_ns() { date +%s%N; }
+ms_since() { echo $(( ($(now_ns) - $1) / 1000000 )); }
+
+# Installs afresh; anything an earlier run left goes first.
+install_sample() {
+    setup --cleanup "$target" >/dev/null
+    setup "$target" --log-dir "$logs_win" "$@" >"$out/install.txt" || {
+        cat "$out/install.txt" >&2
+        echo "bench: installation failed" >&2
+        exit 1
+    }
+}
+
+# "ms step1 ... step17 viewer_check inside" from a +timestamp,+debugstr trace:
+# each step's duration up to the next mark, the viewer check up to step 1, and
+# the span from the viewer check to the end mark.
+parse_trace() {
+    tr -d '\r' <"$1" | awk '
+        match($0, /^[0-9]+\.[0-9]+:/) { t = substr($0, 1, RLENGTH - 1) * 1000 } 
+        /uninst: viewer check/ { at["v"] = t }
+        match($0, /uninst: step [0-9]+/) { n = substr($0, RSTART + 13, RLENGTH - 13) + 0; at[n] = t }
+        END {
+            for (n = 1; n <= 18; n++) if (!(n in at)) { print "missing step " n > "/dev/stderr"; exit 1 }
+            if (!("v" in at)) at["v"] = at[1]
+            line = ""
+            for (n = 1; n <= 17; n++) line = line sprintf("%d ", at[n + 1] - at[n])
+            printf "%s%d %d\n", line, at[1] - at["v"], at[18] - at["v"]
+        }'
+}
+
+# "tree keys verbs links" of the floor, in ms, from its marks.
+parse_floor_trace() {
+    tr -d '\r' <"$1" | awk '
+        match($0, /^[0-9]+\.[0-9]+:/) { t = substr($0, 1, RLENGTH - 1) * 1000 }
+        match($0, /floor: (tree|keys|verbs|links|end)/) { at[substr($0, RSTART + 7, RLENGTH - 7)] = t }
+        END {
+            if (!("tree" in at) || !("end" in at)) { print "incomplete floor trace" > "/dev/stderr"; exit 1 }
+            printf "%d %d %d %d\n", at["keys"] - at["tree"], at["verbs"] - at["keys"], at["links"] - at["verbs"],
+                at["end"] - at["links"]
+        }'
+}
+
+results="$out/results.txt"   # one line per run and figure: "figure ms"
+: >"$results"
+record() { echo "$1 $2" >>"$results"; }
+
+for run in $(seq 1 "$runs"); do
+    run_start=$(now_ns)
+    # -- the uninstaller
+    install_sample "${uninst_options[@]}"
+    [ "$run" = 1 ] && installed_line=$(grep '^installed:' "$out/install.txt")
+    trace="$out/trace-$run.txt"
+    start=$(now_ns)
+    WINEDEBUG=+timestamp,+debugstr "$WINE" "$target\\uninst.exe" /s </dev/null >/dev/null 2>"$trace"
+    code=$?
+    uninst_ms=$(ms_since "$start")
+    [ "$code" = 0 ] || echo "bench: run $run: uninst.exe exit code $code" >&2
+    figures=$(parse_trace "$trace") || { echo "bench: run $run: incomplete step trace in $trace" >&2; exit 1; }
+    read -r -a f <<<"$figures"
+    for n in $(seq 1 17); do record "step$n" "${f[$((n - 1))]}"; done
+    viewer_ms=${f[17]}
+    inside_ms=${f[18]}
+    waits_ms=$(( f[2] + f[4] + f[10] ))
+    record uninst "$uninst_ms"
+    record viewer_check "$viewer_ms"
+    record outside $(( uninst_ms - inside_ms ))
+    record waits "$waits_ms"
+    record work $(( uninst_ms - waits_ms ))
+    # The self-removal script takes the directory a few seconds after the exit;
+    # it must be done before the next installation goes there.
+    removed=no
+    for _ in $(seq 1 $((self_removal_wait_s * 2))); do
+        if setup --check-removed "$target" >"$out/check-uninst-$run.txt"; then removed=yes; break; fi
+        sleep 0.5
+    done
+    [ "$removed" = yes ] || { echo "bench: run $run: the uninstaller left:" >&2; cat "$out/check-uninst-$run.txt" >&2; }
+
+    # -- the floor, on the same installation
+    install_sample "${floor_options[@]}"
+    start=$(now_ns)
+    WINEDEBUG=+timestamp,+debugstr "$WINE" "$bin/bench_floor.exe" "$target" </dev/null 2>"$out/floor-trace-$run.txt" |
+        tr -d '\r' >"$out/floor-$run.txt"
+    floor_ms=$(ms_since "$start")
+    record floor "$floor_ms"
+    parts=$(parse_floor_trace "$out/floor-trace-$run.txt") || exit 1
+    read -r -a p <<<"$parts"
+    record floor_tree "${p[0]}"
+    record floor_keys "${p[1]}"
+    record floor_verbs "${p[2]}"
+    record floor_links "${p[3]}"
+    record floor_outside $(( floor_ms - p[0] - p[1] - p[2] - p[3] ))
+    setup --check-removed "$target" >"$out/check-floor-$run.txt" ||
+        { echo "bench: run $run: the floor left:" >&2; cat "$out/check-floor-$run.txt" >&2; }
+    printf 'run %d: uninst.exe /s %d ms (prescribed waits %d ms, removal work %d ms), floor %d ms  [run took %.1f s]\n' \
+        "$run" "$uninst_ms" "$waits_ms" $(( uninst_ms - waits_ms )) "$floor_ms" \
+        "$(echo "($(now_ns) - $run_start) / 1000000000" | bc -l)"
+done
+setup --cleanup "$target" >/dev/null
+
+echo
+echo "== $installed_line"
+echo "== removed by the floor (each run): $(sed 's/^floor: //' "$out/floor-1.txt")"
+echo "   (keys: HKCU and HKLM product keys, the uninstall-information key, the 276 verbs of the 32-bit view;"
+echo "    links: 3 desktop and 2 start-menu shortcuts; dirs include the start-menu folder)"
+echo "== milliseconds over $runs runs (min / median); prescribed waits = steps 3 + 5 + 11"
+awk -v goal="$ratio_goal" '
+    { v[$1, ++count[$1]] = $2 }
+    function sorted(name,    i, j, t, n) {
+        n = count[name]
+        for (i = 1; i <= n; i++) s[i] = v[name, i]
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
+        return n
+    }
+    function min(name) { sorted(name); return s[1] }
+    function median(name,    n) { n = sorted(name); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
+    function pair(label, a, b) { printf "  %-52s %8.0f %8.0f  x%.1f\n", label, a, b, (b > 0 ? a / b : 0) }
+    function row(label, name) { printf "  %-52s %8.0f %8.0f\n", label, min(name), median(name) }
+    END {
+        printf "  %-52s %8s %8s\n", "", "min", "median"
+        row("uninst.exe /s, whole process", "uninst")
+        row("  prescribed waits (steps 3, 5, 11)", "waits")
+        row("  removal work (whole process - prescribed waits)", "work")
+        row("bench_floor.exe, whole process", "floor")
+        print "  per step of the uninstaller:"
+        row("    process start and exit (whole - traced span)", "outside")
+        row("    viewer check", "viewer_check")
+        for (n = 1; n <= 17; n++) row(sprintf("    step %d%s", n, (n == 3 || n == 5 || n == 11) ? " (prescribed wait)" : ""), "step" n)
+        print "  per part of the floor:"
+        row("    process start and exit (whole - traced span)", "floor_outside")
+        row("    directory tree (files, directories)", "floor_tree")
+        row("    product and uninstall-information keys", "floor_keys")
+        row("    276 verbs, 32-bit view", "floor_verbs")
+        row("    shortcuts and start-menu folder", "floor_links")
+        print "  uninstaller step against the floor part doing the same removal (median):"
+        pair("    step 12 / floor tree + shortcuts", median("step12"), median("floor_tree") + median("floor_links"))
+        pair("    step 14 / floor keys", median("step14"), median("floor_keys"))
+        pair("    step 15 / floor verbs", median("step15"), median("floor_verbs"))
+        rmin = min("work") / min("floor"); rmed = median("work") / median("floor")
+        printf "== removal work / floor: min %.2f, median %.2f; goal %.1f: %s\n", rmin, rmed, goal,
+            (rmed <= goal ? "within" : "NOT within")
+    }' "$results"
+echo "== traces, checks and figures in $out"
