@@ -145,9 +145,10 @@ bool ResetDirectoryAcl(const std::wstring& directory) {
                                    nullptr, dacl, nullptr) == ERROR_SUCCESS;
 }
 
-bool RemoveListedItems(const std::wstring& installDir, const char* elementPath, bool directoryList) {
-    manifest::XmlConfigDocument manifestDoc;
-    if (!manifestDoc.LoadFile(installDir + kManifestFileName)) return false;
+namespace {
+
+bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring& installDir, const char* elementPath,
+                   bool directoryList) {
     if (!manifestDoc.SelectPath(elementPath)) return false;
 
     const std::wstring exePath = GetModulePath();
@@ -182,6 +183,14 @@ bool RemoveListedItems(const std::wstring& installDir, const char* elementPath, 
     return directoryList ? false : lastResult;
 }
 
+}  // namespace
+
+bool RemoveListedItems(const std::wstring& installDir, const char* elementPath, bool directoryList) {
+    manifest::XmlConfigDocument manifestDoc;
+    if (!manifestDoc.LoadFile(installDir + kManifestFileName)) return false;
+    return RemoveItemsOf(manifestDoc, installDir, elementPath, directoryList);
+}
+
 bool HasProductWord(const std::wstring& path) {
     const std::wstring lower = base::ToLowerInvariant(path);
     for (const wchar_t* word : kProductWords) {
@@ -206,8 +215,13 @@ void RemoveInstalledFiles(const std::wstring& installDir, std::wstring& recorded
     const DesktopFolders folders = desktops ? desktops() : DesktopFolders{};
     RemoveDesktopLinks(folders.allUsers);
     RemoveDesktopLinks(folders.currentUser);
-    RemoveListedItems(installDir, kFileListPath, false);
-    RemoveListedItems(installDir, kDirListPath, true);
+    // Both lists come from one reading of the manifest: it may list itself,
+    // and the file pass would take it away before the directory pass reads it.
+    manifest::XmlConfigDocument manifestDoc;
+    if (manifestDoc.LoadFile(installDir + kManifestFileName)) {
+        RemoveItemsOf(manifestDoc, installDir, kFileListPath, false);
+        RemoveItemsOf(manifestDoc, installDir, kDirListPath, true);
+    }
     DeleteFileOrDefer(installDir + kManifestFileName);
     RemoveProductDirectory(installDir);
 }

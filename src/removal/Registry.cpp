@@ -153,18 +153,15 @@ LONG RemoveUninstallInfoAt(const std::wstring& uninstallKeyPath) {
 void RemoveShellVerbs() {
     constexpr REGSAM access = kReadWriteAccess | kShellVerbView;
     for (const wchar_t* extension : kShellVerbExtensions) {
-        for (const wchar_t* verb : kShellVerbNames) {
-            base::unique_hkey verbKey;
-            const std::wstring verbPath = FormatPath(kShellVerbKeyFormat, extension, verb);
-            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, verbPath.c_str(), 0, access, verbKey.put()) != ERROR_SUCCESS) {
-                continue;
-            }
-            base::unique_hkey shellKey;
-            const std::wstring shellPath = FormatPath(kShellKeyFormat, extension);
-            if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, shellPath.c_str(), 0, access, shellKey.put()) == ERROR_SUCCESS) {
-                RecurseDeleteSubKey(shellKey.get(), verb, kShellVerbView);
-            }
+        // The extension's Shell key is opened once for its three verbs: each
+        // open from the classes root costs a path walk, and a verb that is not
+        // there simply fails to open below it.
+        base::unique_hkey shellKey;
+        const std::wstring shellPath = FormatPath(kShellKeyFormat, extension);
+        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, shellPath.c_str(), 0, access, shellKey.put()) != ERROR_SUCCESS) {
+            continue;
         }
+        for (const wchar_t* verb : kShellVerbNames) RecurseDeleteSubKey(shellKey.get(), verb, kShellVerbView);
     }
 }
 

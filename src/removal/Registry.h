@@ -19,8 +19,7 @@ constexpr wchar_t kProductKeyPath[] = L"Software\\qlumenox_varko";
 // Product value whose answer is the installer's uninstall-information key path.
 constexpr wchar_t kUninstallInfoValueKey[] = L"UNINSTALL_INFO_REG";
 
-// Verb keys live under HKEY_CLASSES_ROOT; filled with an extension and a verb.
-constexpr wchar_t kShellVerbKeyFormat[] = L"SystemFileAssociations\\%s\\Shell\\%s";
+// An extension's verbs live under this key of HKEY_CLASSES_ROOT; filled with the extension.
 constexpr wchar_t kShellKeyFormat[] = L"SystemFileAssociations\\%s\\Shell";
 
 // The viewer's verbs; the leading blanks are part of the names (they sort the

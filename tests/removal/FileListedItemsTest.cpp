@@ -270,3 +270,23 @@ TEST(FileListedItems, ManifestHeldOpenStays) {
     EXPECT_FALSE(Exists(d + L"a.dll"));
     EXPECT_TRUE(Exists(d + L"installconfig.xml"));
 }
+
+TEST(FileListedItems, ManifestListingItselfStillHasItsDirectoriesRemoved) {
+    // The file pass deletes the manifest when it lists itself; the directory
+    // pass must still see the directory list.
+    TempDir root(L"self");
+    const std::wstring d = root / L"Viewer\\";
+    ASSERT_TRUE(::CreateDirectoryW(d.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((d + L"plugins").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(d + L"plugins\\p.dll", "p"));
+    ASSERT_TRUE(WriteBytes(d + L"a.dll", "a"));
+    ASSERT_TRUE(WriteManifest(d, Items({L"installconfig.xml", L"a.dll"}), Items({L"plugins"})));
+    g_allUsersDesktop.clear();
+    g_userDesktop.clear();
+    std::wstring recorded;
+    removal::RemoveInstalledFiles(d, recorded, &TestDesktops);
+    EXPECT_FALSE(Exists(d + L"installconfig.xml"));
+    EXPECT_FALSE(Exists(d + L"a.dll"));
+    EXPECT_FALSE(Exists(d + L"plugins"));
+    EXPECT_TRUE(Exists(d));  // the path names no product: the directory itself stays
+}
