@@ -37,26 +37,10 @@ echo "== fresh prefix $build/$name"
 "$scripts/wine-prefix.sh" "$build" "$name" || exit 1
 . "$scripts/wine-env.sh" "$build" "$name"
 
-display=""
-for n in $(seq 191 240); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-cleanup() {
-    "$WINESERVER" -k >/dev/null 2>&1 || true
-    kill "$xvfb_pid" >/dev/null 2>&1 || true
-    wait "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-# One warm wineserver and the prefix's background processes started before any
-# timing, so that neither start-up lands in a measured run.
-"$WINESERVER" -p >/dev/null 2>&1 || true
-"$WINE" wineboot >/dev/null 2>&1 </dev/null || true
-"$WINE" rundll32.exe >/dev/null 2>&1 </dev/null || true
+# A warm wineserver and the prefix's background processes are started before
+# any timing, so that neither start-up lands in a measured run.
+. "$scripts/wine-session.sh"
+wine_session_start 191 240 || exit 1
 
 setup() { "$WINE" "$bin/lumenox_setup.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 logs_win="Z:${logs//\//\\}"
