@@ -9,16 +9,14 @@
 
 #include "base/unique_any.h"
 #include "removal/Service.h"
+#include "support/ServiceSupport.h"
 #include "support/TestSupport.h"
 
 using removal::QExecService;
+using testing_support::kServiceForceStopControl;
+using testing_support::kServiceStateWaitMs;
 
 namespace {
-
-// The stand-in service stops on this user control even when it ignores stops.
-constexpr DWORD kForceStopControl = 200;
-constexpr DWORD kStateWaitMs = 10000;
-constexpr DWORD kPollMs = 50;
 
 std::wstring UniqueServiceName() {
     static std::atomic<unsigned> counter{0};
@@ -26,56 +24,12 @@ std::wstring UniqueServiceName() {
            std::to_wstring(++counter);
 }
 
-base::unique_sc_handle OpenManager() {
-    return base::unique_sc_handle(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-}
-
-// The service's current state, 0 when it cannot be opened (then lastError says why).
-DWORD QueryState(const std::wstring& name, DWORD* lastError = nullptr, DWORD* processId = nullptr) {
-    base::unique_sc_handle manager = OpenManager();
-    base::unique_sc_handle service(::OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
-    if (!service) {
-        if (lastError) *lastError = ::GetLastError();
-        return 0;
-    }
-    SERVICE_STATUS_PROCESS status = {};
-    DWORD needed = 0;
-    if (!::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                                sizeof(status), &needed)) {
-        if (lastError) *lastError = ::GetLastError();
-        return 0;
-    }
-    if (processId) *processId = status.dwProcessId;
-    return status.dwCurrentState;
-}
-
-// A service marked for deletion disappears as it stops; that counts as stopped too.
-bool WaitForState(const std::wstring& name, DWORD state) {
-    for (DWORD waited = 0; waited < kStateWaitMs; waited += kPollMs) {
-        DWORD error = 0;
-        const DWORD current = QueryState(name, &error);
-        if (current == state || (state == SERVICE_STOPPED && error == ERROR_SERVICE_DOES_NOT_EXIST)) return true;
-        ::Sleep(kPollMs);
-    }
-    return false;
-}
-
-// True once the service control manager no longer knows the service.
-bool WaitUntilGone(const std::wstring& name) {
-    for (DWORD waited = 0; waited < kStateWaitMs; waited += kPollMs) {
-        DWORD error = 0;
-        if (QueryState(name, &error) == 0 && error == ERROR_SERVICE_DOES_NOT_EXIST) return true;
-        ::Sleep(kPollMs);
-    }
-    return false;
-}
-
 // A service of the stand-in program, registered for one test and always taken
 // down and deleted at the end, whatever the test did to it.
 class TestService {
 public:
     TestService() : name_(UniqueServiceName()) {
-        base::unique_sc_handle manager = OpenManager();
+        base::unique_sc_handle manager = testing_support::OpenServiceManager();
         const std::wstring binary = L"\"" + testing_support::BinDir() + L"qlumservice.exe\"";
         base::unique_sc_handle service(::CreateServiceW(
             manager.get(), name_.c_str(), name_.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
@@ -84,13 +38,13 @@ public:
     }
     ~TestService() {
         ForceStop();
-        base::unique_sc_handle manager = OpenManager();
+        base::unique_sc_handle manager = testing_support::OpenServiceManager();
         base::unique_sc_handle service(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_ALL_ACCESS));
         if (!service) return;
         SERVICE_STATUS status = {};
         if (::QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {
-            ::ControlService(service.get(), kForceStopControl, &status);
-            WaitForState(name_, SERVICE_STOPPED);
+            ::ControlService(service.get(), kServiceForceStopControl, &status);
+            testing_support::WaitForServiceState(name_, SERVICE_STOPPED);
         }
         ::DeleteService(service.get());
     }
@@ -99,7 +53,7 @@ public:
     // Start kept, and closes that handle.
     bool ForceStop() {
         SERVICE_STATUS status = {};
-        const bool sent = control_ && ::ControlService(control_.get(), kForceStopControl, &status);
+        const bool sent = control_ && ::ControlService(control_.get(), kServiceForceStopControl, &status);
         control_.reset();
         return sent;
     }
@@ -111,7 +65,7 @@ public:
     // keepControl keeps a handle for ForceStop, which also holds off the
     // removal of a deleted service until ForceStop closes it.
     bool Start(std::vector<std::wstring> parameters = {}, bool keepControl = false) {
-        base::unique_sc_handle manager = OpenManager();
+        base::unique_sc_handle manager = testing_support::OpenServiceManager();
         base::unique_sc_handle service(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_START));
         std::vector<const wchar_t*> arguments;
         for (const std::wstring& p : parameters) arguments.push_back(p.c_str());
@@ -122,7 +76,7 @@ public:
         // Kept open: a service marked for deletion can no longer be opened
         // (Wine refuses it), and one that ignores stops must still be stopped.
         if (keepControl) control_.reset(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_USER_DEFINED_CONTROL));
-        return WaitForState(name_, SERVICE_RUNNING);
+        return testing_support::WaitForServiceState(name_, SERVICE_RUNNING);
     }
 
 private:
@@ -149,11 +103,11 @@ TEST(QExecService, StopsARunningServiceAndDeletesIt) {
     const DWORD start = ::GetTickCount();
     EXPECT_TRUE(controller.RunOperation());
     EXPECT_LT(::GetTickCount() - start, 3000u);
-    EXPECT_EQ(QueryState(service.name()), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(testing_support::QueryServiceState(service.name()), static_cast<DWORD>(SERVICE_STOPPED));
 
     controller.SetOperation(removal::kServiceOperationDelete);
     EXPECT_TRUE(controller.RunOperation());
-    EXPECT_TRUE(WaitUntilGone(service.name()));
+    EXPECT_TRUE(testing_support::WaitUntilServiceGone(service.name()));
 }
 
 TEST(QExecService, AlreadyStoppedServiceIsNotActiveAndStillDeleted) {
@@ -166,7 +120,7 @@ TEST(QExecService, AlreadyStoppedServiceIsNotActiveAndStillDeleted) {
 
     controller.SetOperation(removal::kServiceOperationDelete);
     EXPECT_TRUE(controller.RunOperation());
-    EXPECT_TRUE(WaitUntilGone(service.name()));
+    EXPECT_TRUE(testing_support::WaitUntilServiceGone(service.name()));
 }
 
 TEST(QExecService, ServiceIgnoringStopCostsTheWaitAndIsMarkedForDeletion) {
@@ -179,11 +133,11 @@ TEST(QExecService, ServiceIgnoringStopCostsTheWaitAndIsMarkedForDeletion) {
     const DWORD elapsed = ::GetTickCount() - start;
     EXPECT_GE(elapsed, 4500u);
     EXPECT_LT(elapsed, 8000u);
-    EXPECT_EQ(QueryState(service.name()), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(testing_support::QueryServiceState(service.name()), static_cast<DWORD>(SERVICE_RUNNING));
 
     EXPECT_EQ(QExecService::RemoveService(service.name()), static_cast<DWORD>(ERROR_SUCCESS));
     // Still there while it runs, and a second deletion says it is already marked.
-    EXPECT_EQ(QueryState(service.name()), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(testing_support::QueryServiceState(service.name()), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(QExecService::RemoveService(service.name()), static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));
 
     // Once it does stop, the platform removes it. Windows passes the user
@@ -191,7 +145,7 @@ TEST(QExecService, ServiceIgnoringStopCostsTheWaitAndIsMarkedForDeletion) {
     // an accepted stop (ERROR_SERVICE_CANNOT_ACCEPT_CTRL) and ends the
     // service's process instead.
     service.ForceStop();
-    EXPECT_TRUE(WaitUntilGone(service.name()));
+    EXPECT_TRUE(testing_support::WaitUntilServiceGone(service.name()));
 }
 
 TEST(QExecService, MissingServiceAnswersDoesNotExistFromBoth) {
@@ -227,13 +181,13 @@ TEST(QExecService, ServiceWhoseProcessDiedFailsToStopAtOnceAndIsDeleted) {
     ASSERT_TRUE(service.created());
     ASSERT_TRUE(service.Start());
     DWORD processId = 0;
-    ASSERT_EQ(QueryState(service.name(), nullptr, &processId), static_cast<DWORD>(SERVICE_RUNNING));
+    ASSERT_EQ(testing_support::QueryServiceState(service.name(), nullptr, &processId), static_cast<DWORD>(SERVICE_RUNNING));
     ASSERT_NE(processId, 0u);
     {
         base::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
         ASSERT_TRUE(process);
         ASSERT_TRUE(::TerminateProcess(process.get(), 1));
-        ASSERT_EQ(::WaitForSingleObject(process.get(), kStateWaitMs), WAIT_OBJECT_0);
+        ASSERT_EQ(::WaitForSingleObject(process.get(), kServiceStateWaitMs), WAIT_OBJECT_0);
     }
     // Windows marks the service stopped (then the stop answers not-active);
     // Wine keeps reading it as running and the stop control fails. Either way
@@ -242,5 +196,5 @@ TEST(QExecService, ServiceWhoseProcessDiedFailsToStopAtOnceAndIsDeleted) {
     EXPECT_NE(QExecService::StopService(service.name()), static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_LT(::GetTickCount() - start, 3000u);
     EXPECT_EQ(QExecService::RemoveService(service.name()), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_TRUE(WaitUntilGone(service.name()));
+    EXPECT_TRUE(testing_support::WaitUntilServiceGone(service.name()));
 }

@@ -4,13 +4,11 @@
 
 #include <atomic>
 
+#include "support/ServiceSupport.h"
+
 namespace testing_support {
 namespace {
 
-// The stand-in service stops on this user control even when it ignores stops.
-constexpr DWORD kForceStopControl = 200;
-constexpr DWORD kStateWaitMs = 10000;
-constexpr DWORD kPollMs = 50;
 constexpr wchar_t kUninstallListPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 std::wstring UniqueSuffix() {
@@ -19,35 +17,10 @@ std::wstring UniqueSuffix() {
            std::to_wstring(++counter);
 }
 
-base::unique_sc_handle OpenManager() {
-    return base::unique_sc_handle(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-}
-
-DWORD QueryState(const std::wstring& name, DWORD* lastError) {
-    base::unique_sc_handle manager = OpenManager();
-    base::unique_sc_handle service(::OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
-    SERVICE_STATUS status = {};
-    if (!service || !::QueryServiceStatus(service.get(), &status)) {
-        if (lastError) *lastError = ::GetLastError();
-        return 0;
-    }
-    return status.dwCurrentState;
-}
-
-bool WaitForState(const std::wstring& name, DWORD state) {
-    for (DWORD waited = 0; waited < kStateWaitMs; waited += kPollMs) {
-        DWORD error = 0;
-        const DWORD current = QueryState(name, &error);
-        if (current == state || (state == SERVICE_STOPPED && error == ERROR_SERVICE_DOES_NOT_EXIST)) return true;
-        ::Sleep(kPollMs);
-    }
-    return false;
-}
-
 }  // namespace
 
 ScopedTestService::ScopedTestService() : name_(L"qlummanifest_" + UniqueSuffix()) {
-    base::unique_sc_handle manager = OpenManager();
+    base::unique_sc_handle manager = OpenServiceManager();
     const std::wstring binary = L"\"" + BinDir() + L"qlumservice.exe\"";
     base::unique_sc_handle service(::CreateServiceW(manager.get(), name_.c_str(), name_.c_str(), SERVICE_ALL_ACCESS,
                                                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
@@ -57,34 +30,27 @@ ScopedTestService::ScopedTestService() : name_(L"qlummanifest_" + UniqueSuffix()
 }
 
 ScopedTestService::~ScopedTestService() {
-    base::unique_sc_handle manager = OpenManager();
+    base::unique_sc_handle manager = OpenServiceManager();
     base::unique_sc_handle service(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_ALL_ACCESS));
     if (!service) return;
     SERVICE_STATUS status = {};
     if (::QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {
-        ::ControlService(service.get(), kForceStopControl, &status);
-        WaitForState(name_, SERVICE_STOPPED);
+        ::ControlService(service.get(), kServiceForceStopControl, &status);
+        WaitForServiceState(name_, SERVICE_STOPPED);
     }
     ::DeleteService(service.get());
 }
 
 bool ScopedTestService::Start() {
-    base::unique_sc_handle manager = OpenManager();
+    base::unique_sc_handle manager = OpenServiceManager();
     base::unique_sc_handle service(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_START));
     if (!service || !::StartServiceW(service.get(), 0, nullptr)) return false;
-    return WaitForState(name_, SERVICE_RUNNING);
+    return WaitForServiceState(name_, SERVICE_RUNNING);
 }
 
-DWORD ScopedTestService::State() const { return QueryState(name_, nullptr); }
+DWORD ScopedTestService::State() const { return QueryServiceState(name_, nullptr); }
 
-bool ScopedTestService::WaitUntilGone(DWORD timeoutMs) const {
-    for (DWORD waited = 0; waited < timeoutMs; waited += kPollMs) {
-        DWORD error = 0;
-        if (QueryState(name_, &error) == 0 && error == ERROR_SERVICE_DOES_NOT_EXIST) return true;
-        ::Sleep(kPollMs);
-    }
-    return false;
-}
+bool ScopedTestService::WaitUntilGone(DWORD timeoutMs) const { return WaitUntilServiceGone(name_, timeoutMs); }
 
 RecordingShell::RecordingShell() = default;
 
