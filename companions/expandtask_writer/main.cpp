@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "base/unique_any.h"
+#include "../common/FileBytes.h"
 #include "manifest/ExpandTask.h"
 
 namespace {
@@ -14,26 +14,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr DWORD kChunkBytes = 64 * 1024;
-
-bool ReadAll(const wchar_t* path, std::string& out) {
-    base::unique_hfile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    std::string buffer(kChunkBytes, '\0');
-    DWORD read = 0;
-    while (::ReadFile(file.get(), buffer.data(), kChunkBytes, &read, nullptr) && read > 0) out.append(buffer, 0, read);
-    return true;
-}
-
-bool WriteAll(const wchar_t* path, const std::string& bytes) {
-    base::unique_hfile file(
-        ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
 
 }  // namespace
 
@@ -43,11 +23,11 @@ int wmain(int argc, wchar_t** argv) {
         return kExitUsage;
     }
     std::string text;
-    if (!ReadAll(argv[1], text)) {
+    if (!companion::ReadAllBytes(argv[1], text)) {
         std::fprintf(stderr, "cannot read the action file\n");
         return kExitFailed;
     }
-    if (!WriteAll(argv[2], manifest::ScrambleExpandTaskText(text))) {
+    if (!companion::WriteAllBytes(argv[2], manifest::ScrambleExpandTaskText(text))) {
         std::fprintf(stderr, "cannot write the scrambled file\n");
         return kExitFailed;
     }
