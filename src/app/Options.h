@@ -5,9 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "removal/SelfRemovalScript.h"
+
 namespace app {
 
-constexpr wchar_t kManifestFileName[] = L"installconfig.xml";
+using removal::kManifestFileName;
 constexpr wchar_t kSilentSwitch[] = L"/s";
 constexpr wchar_t kUnchangeRegSwitch[] = L"/unchange_reg";
 

@@ -24,7 +24,6 @@ namespace app {
 
 namespace {
 
-constexpr wchar_t kProductKey[] = L"Software\\qlumenox_varko";
 constexpr wchar_t kDocKitSection[] = L"common";
 constexpr wchar_t kDocKitInstallDirKey[] = L"install_dir";
 constexpr int32_t kLockAskArg = 1;
@@ -83,7 +82,7 @@ uint32_t NextUninstallCount(uint32_t previousUserCount, uint32_t classRegistrati
 
 uint32_t ReadUserUninstallCount() {
     uint32_t value = 0;
-    ReadDword(HKEY_CURRENT_USER, kProductKey, kUninstallCountValue, value);
+    ReadDword(HKEY_CURRENT_USER, removal::kProductKeyPath, kUninstallCountValue, value);
     return value;
 }
 
@@ -95,7 +94,7 @@ uint32_t ReadClassRegistrationCount() {
 
 void RecordUninstallTimeAndCount(uint32_t previousUserCount, uint32_t nowSeconds) {
     base::unique_hkey key;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
                           nullptr) != ERROR_SUCCESS) {
         return;
     }

@@ -7,11 +7,13 @@
 #include <functional>
 #include <string>
 
+#include "removal/Registry.h"
+
 namespace manifest {
 
 class ViewerSettings;
 
-constexpr wchar_t kProductKeyPath[] = L"Software\\qlumenox_varko";
+using removal::kProductKeyPath;
 constexpr wchar_t kTid1TextValue[] = L"tid1_fp";
 constexpr wchar_t kTid2TextValue[] = L"tid2_fp";
 

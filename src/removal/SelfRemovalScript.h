@@ -8,7 +8,7 @@
 
 namespace removal {
 
-// Manifest deleted by the script's first deletion.
+// The install manifest beside the uninstaller (the script deletes it first).
 constexpr wchar_t kManifestFileName[] = L"installconfig.xml";
 
 // The script text with CRLF line ends: each command, then an empty line.

@@ -2,6 +2,7 @@
 
 #include "app/UninstallRun.h"
 #include "base/unique_any.h"
+#include "removal/Registry.h"
 #include "support/ProductKey.h"
 #include "support/TestSupport.h"
 
@@ -9,13 +10,12 @@ using namespace app;
 
 namespace {
 
-constexpr wchar_t kProductKey[] = L"Software\\qlumenox_varko";
 
 DWORD ReadUserDword(const wchar_t* name, bool* present = nullptr) {
     base::unique_hkey key;
     DWORD value = 0;
     DWORD size = sizeof(value);
-    const bool ok = ::RegOpenKeyExW(HKEY_CURRENT_USER, kProductKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS &&
+    const bool ok = ::RegOpenKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS &&
                     ::RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
                         ERROR_SUCCESS;
     if (present) *present = ok;
