@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "base/unique_any.h"
@@ -26,6 +27,29 @@ inline bool WriteAllBytes(const wchar_t* path, const std::string& bytes) {
     DWORD written = 0;
     return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
+}
+
+// The writer tools' whole program: "<tool> <input> <output>", the output being
+// the input's bytes passed through `encode`. Exit codes: 0 done, 1 failed, 2 usage.
+template <typename Encode>
+int RunWriter(int argc, wchar_t** argv, const char* usage, Encode encode) {
+    constexpr int kExitOk = 0;
+    constexpr int kExitFailed = 1;
+    constexpr int kExitUsage = 2;
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s\n", usage);
+        return kExitUsage;
+    }
+    std::string input;
+    if (!ReadAllBytes(argv[1], input)) {
+        std::fprintf(stderr, "cannot read the input file\n");
+        return kExitFailed;
+    }
+    if (!WriteAllBytes(argv[2], encode(input))) {
+        std::fprintf(stderr, "cannot write the output file\n");
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 }  // namespace companion
