@@ -13,6 +13,7 @@
 #include "removal/PathContainment.h"
 #include "removal/Paths.h"
 #include "removal/ProcessControl.h"
+#include "removal/ProtectedFolders.h"
 #include "removal/SelfRemovalScript.h"
 
 namespace removal {
@@ -171,6 +172,9 @@ bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring&
 
     const std::wstring self = FullLongPath(GetModulePath());
     const auto isSelf = [&self](const std::wstring& item) { return base::EqualsNoCase(FullLongPath(item), self); };
+    // A system or shell folder listed as a directory (the manifest beside an
+    // uninstaller in a user's profile, say) still belongs to the user.
+    const std::vector<std::wstring> keep = directoryList ? SystemAndShellFolders() : std::vector<std::wstring>();
     // Reading every process's image path costs milliseconds under load, far
     // more than deleting a file; asking once per list instead of once per item
     // keeps a large installation's removal fast. Only items that run now are
@@ -192,7 +196,7 @@ bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring&
             continue;
         }
         if (directoryList) {
-            DeleteDirectoryTree(item);
+            if (!IsProtectedFolder(item, keep)) DeleteDirectoryTree(item);
             continue;
         }
         // The running uninstaller is listed too, in any spelling; it is moved aside rather than terminated.
@@ -221,7 +225,7 @@ bool HasProductWord(const std::wstring& path) {
 bool RemoveProductDirectory(const std::wstring& installDir) {
     const DWORD attributes = ::GetFileAttributesW(installDir.c_str());
     const bool isDirectory = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (isDirectory && HasProductWord(installDir)) DeleteDirectoryTree(installDir);
+    if (isDirectory && HasProductWord(installDir) && !IsProtectedFolder(installDir)) DeleteDirectoryTree(installDir);
     return true;
 }
 
