@@ -16,6 +16,7 @@
 #include "removal/FileRemoval.h"
 #include "removal/Launch.h"
 #include "removal/ProcessControl.h"
+#include "removal/ProtectedFolders.h"
 #include "removal/Registry.h"
 #include "removal/SelfRemovalScript.h"
 #include "report/Report.h"
@@ -157,7 +158,8 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
     MarkStep(3);
     removal::StopExtensionProcess();
     MarkStep(4);
-    removal::KillProcessesUnderDirectory(dir);
+    // A volume root, a system folder or a user's shell folder runs far more than the product.
+    if (!removal::IsProtectedFolder(dir)) removal::KillProcessesUnderDirectory(dir);
     MarkStep(5);
     if (IsFilePresent(dir + kServiceExeName)) {
         removal::KillProcessesByPath(dir + kServiceExeName);
@@ -194,7 +196,7 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
     }
 
     MarkStep(13);
-    removal::WriteSelfRemovalScript(dialog.scriptPath_);
+    removal::WriteSelfRemovalScript(dialog.scriptPath_, manifestOpens);
     MarkStep(14);
     removal::CCommonRegister::Instance();
     removal::RemoveUninstallInfo();

@@ -13,6 +13,7 @@
 #include "removal/PathContainment.h"
 #include "removal/Paths.h"
 #include "removal/ProcessControl.h"
+#include "removal/ProtectedFolders.h"
 #include "removal/SelfRemovalScript.h"
 
 namespace removal {
@@ -57,6 +58,24 @@ bool PassesThroughLink(const std::wstring& installDir, const std::wstring& item)
         if (IsLink(::GetFileAttributesW(trimmed.substr(0, pos).c_str()))) return true;
         ++pos;
     }
+}
+
+// A path in one spelling (full, long names), so that two spellings of one file
+// compare equal when case is ignored. What cannot be resolved stays as it is.
+std::wstring FullLongPath(const std::wstring& path) {
+    DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return path;
+    full.resize(length);
+    needed = ::GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (needed == 0) return full;
+    std::wstring longPath(needed, L'\0');
+    length = ::GetLongPathNameW(full.c_str(), longPath.data(), needed);
+    if (length == 0 || length >= needed) return full;
+    longPath.resize(length);
+    return longPath;
 }
 
 std::wstring KnownFolder(int csidl) {
@@ -151,7 +170,11 @@ bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring&
                    bool directoryList) {
     if (!manifestDoc.SelectPath(elementPath)) return false;
 
-    const std::wstring exePath = GetModulePath();
+    const std::wstring self = FullLongPath(GetModulePath());
+    const auto isSelf = [&self](const std::wstring& item) { return base::EqualsNoCase(FullLongPath(item), self); };
+    // A system or shell folder listed as a directory (the manifest beside an
+    // uninstaller in a user's profile, say) still belongs to the user.
+    const std::vector<std::wstring> keep = directoryList ? SystemAndShellFolders() : std::vector<std::wstring>();
     // Reading every process's image path costs milliseconds under load, far
     // more than deleting a file; asking once per list instead of once per item
     // keeps a large installation's removal fast. Only items that run now are
@@ -173,11 +196,11 @@ bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring&
             continue;
         }
         if (directoryList) {
-            DeleteDirectoryTree(item);
+            if (!IsProtectedFolder(item, keep)) DeleteDirectoryTree(item);
             continue;
         }
-        // The running uninstaller is listed too; it is moved aside rather than terminated.
-        if (item != exePath && isRunning(item) && KillProcessesByPath(item) == S_OK) ::Sleep(kAfterKillPauseMs);
+        // The running uninstaller is listed too, in any spelling; it is moved aside rather than terminated.
+        if (isRunning(item) && !isSelf(item) && KillProcessesByPath(item) == S_OK) ::Sleep(kAfterKillPauseMs);
         lastResult = DeleteFileOrDefer(item);
     } while (manifestDoc.NextSibling(nullptr));
     return directoryList ? false : lastResult;
@@ -202,7 +225,7 @@ bool HasProductWord(const std::wstring& path) {
 bool RemoveProductDirectory(const std::wstring& installDir) {
     const DWORD attributes = ::GetFileAttributesW(installDir.c_str());
     const bool isDirectory = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (isDirectory && HasProductWord(installDir)) DeleteDirectoryTree(installDir);
+    if (isDirectory && HasProductWord(installDir) && !IsProtectedFolder(installDir)) DeleteDirectoryTree(installDir);
     return true;
 }
 

@@ -33,13 +33,15 @@ bool ResetDirectoryAcl(const std::wstring& directory);
 
 // Deletes every file (directoryList false) or directory tree (true) listed at
 // `elementPath` of "installconfig.xml" in `installDir`. Items whose path would
-// leave the installation directory are skipped. Files mode returns the result
-// of the last file's deletion; directory mode and an unreadable list return false.
+// leave the installation directory, and listed system or shell folders, are
+// skipped. Files mode returns the result of the last file's deletion; directory
+// mode and an unreadable list return false.
 bool RemoveListedItems(const std::wstring& installDir, const char* elementPath, bool directoryList);
 
 // True when the lower-cased path holds one of the product words.
 bool HasProductWord(const std::wstring& path);
-// Removes the installation directory as a whole when it exists and names the product. Returns true.
+// Removes the installation directory as a whole when it exists, names the
+// product and is no volume root, system or shell folder. Returns true.
 bool RemoveProductDirectory(const std::wstring& installDir);
 
 // The two desktop folders swept for shortcuts into the installation directory.

@@ -202,6 +202,7 @@ bool EnableDebugPrivilege() {
 }
 
 bool TerminateProcessById(DWORD pid) {
+    if (pid == ::GetCurrentProcessId()) return false;  // the rest of the removal would never run
     base::unique_handle process(::OpenProcess(PROCESS_TERMINATE, FALSE, pid));
     if (!process) return false;
     ::TerminateProcess(process.get(), kTerminatedExitCode);
@@ -213,8 +214,11 @@ HRESULT KillProcessesByPath(const std::wstring& path) {
     ProcessPathResolver resolver;
     std::vector<DWORD> ids;
     if (!resolver.EnumerateProcessIds(ids)) return kKillResultNoneTerminated;
+    // The running uninstaller is never ended, however a caller spells its path.
+    const DWORD self = ::GetCurrentProcessId();
     int terminated = 0;
     for (DWORD pid : ids) {
+        if (pid == self) continue;
         const std::wstring image = resolver.GetImagePathById(pid);
         if (!image.empty() && base::EqualsNoCase(image, path) && TerminateProcessById(pid)) ++terminated;
     }

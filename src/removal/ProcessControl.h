@@ -44,9 +44,10 @@ private:
 
 // Enables SeDebugPrivilege in the own token; true when the adjustment call succeeded.
 bool EnableDebugPrivilege();
-// Opens with the terminate right only and ends the process with exit code 0.
+// Opens with the terminate right only and ends the process with exit code 0;
+// false for the own process, which is never ended.
 bool TerminateProcessById(DWORD pid);
-// Ends every process whose image is the given file (ignoring case).
+// Ends every process whose image is the given file (ignoring case), never the own process.
 HRESULT KillProcessesByPath(const std::wstring& path);
 // Image paths of the processes running now (those whose path can be read).
 std::vector<std::wstring> RunningImagePaths();

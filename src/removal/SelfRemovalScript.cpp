@@ -3,43 +3,99 @@
 #include <cwchar>
 
 #include "base/unique_any.h"
+#include "removal/FileRemoval.h"
 #include "removal/Paths.h"
+#include "removal/ProtectedFolders.h"
 
 namespace removal {
 namespace {
 
-constexpr wchar_t kLineEnd[] = L"\r\n";
+constexpr char kLineEnd[] = "\r\n";
 constexpr wchar_t kTempReference[] = L"%TEMP%";
 
-void AppendCommand(std::wstring& text, const std::wstring& command) {
+void AppendCommand(std::string& text, const std::string& command) {
     // Every command is followed by an empty line.
     text += command;
     text += kLineEnd;
     text += kLineEnd;
 }
 
-}  // namespace
-
-std::wstring SelfRemovalScriptText(const std::wstring& exeDirectory, const std::wstring& exePath,
-                                   const std::wstring& moduleDirectory) {
-    std::wstring text;
-    // Gives the uninstaller about two seconds to exit before the deletions start.
-    AppendCommand(text, L"ping -n 3 127.0>nul");
-    // The blank before each line end is part of the established script format.
-    AppendCommand(text, L"del \"" + exeDirectory + kManifestFileName + L"\" /f /q ");
-    AppendCommand(text, L"del \"" + exePath + L"\" /f /q ");
-    AppendCommand(text, L"rd \"" + moduleDirectory + L"\" /s /q ");
-    return text;
+// `text` in `codePage` without best-fit stand-ins; false when a character has
+// no exact counterpart there.
+bool ToCodePageExactly(const std::wstring& text, UINT codePage, std::string& out) {
+    out.clear();
+    if (text.empty()) return true;
+    const int size = static_cast<int>(text.size());
+    BOOL usedDefault = FALSE;
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    BOOL* usedDefaultOut = &usedDefault;
+    int needed = ::WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, usedDefaultOut);
+    if (needed <= 0) {
+        // UTF-8 takes neither that flag nor a default character.
+        flags = WC_ERR_INVALID_CHARS;
+        usedDefaultOut = nullptr;
+        needed = ::WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
+    }
+    if (needed <= 0 || usedDefault) return false;
+    out.assign(static_cast<size_t>(needed), '\0');
+    ::WideCharToMultiByte(codePage, flags, text.data(), size, out.data(), needed, nullptr, usedDefaultOut);
+    // The way back must give the very same characters.
+    const int back = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, out.data(), needed, nullptr, 0);
+    std::wstring again(static_cast<size_t>(back > 0 ? back : 0), L'\0');
+    if (back > 0) ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, out.data(), needed, again.data(), back);
+    return !usedDefault && again == text;
 }
 
-std::string SelfRemovalScriptBytes(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int needed = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return {};
-    std::string bytes(static_cast<size_t>(needed), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), size, bytes.data(), needed, nullptr, nullptr);
-    return bytes;
+// A path as it goes between the quotes of a command: in `codePage`, with "%"
+// doubled so that the command processor reads no variable reference into it.
+// False for an empty path, a character without an exact counterpart (a
+// best-fit '"' for a fullwidth quote, a '?') and a quote in the result: each
+// would send the command to another path.
+bool QuotedPathBytes(const std::wstring& path, UINT codePage, std::string& out) {
+    std::wstring escaped;
+    for (const wchar_t c : path) {
+        escaped += c;
+        if (c == L'%') escaped += c;
+    }
+    if (escaped.empty() || !ToCodePageExactly(escaped, codePage, out) || out.find('"') != std::string::npos) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+DirectoryRemoval ChooseDirectoryRemoval(const std::wstring& directory, bool manifestFound,
+                                        const std::vector<std::wstring>& protectedFolders) {
+    if (IsProtectedFolder(directory, protectedFolders)) return DirectoryRemoval::kNever;
+    // Without the product's manifest, or outside a directory that names the
+    // product, the directory may hold files of the user's own.
+    if (manifestFound && HasProductWord(directory)) return DirectoryRemoval::kWithContents;
+    return DirectoryRemoval::kIfEmpty;
+}
+
+bool SelfRemovalScriptBytes(const SelfRemovalTarget& target, const std::vector<std::wstring>& protectedFolders,
+                            UINT codePage, std::string& bytes) {
+    bytes.clear();
+    std::string manifest;
+    std::string exe;
+    std::string dir;
+    if (!QuotedPathBytes(target.exeDirectory + kManifestFileName, codePage, manifest) ||
+        !QuotedPathBytes(target.exePath, codePage, exe) || !QuotedPathBytes(target.moduleDirectory, codePage, dir)) {
+        return false;
+    }
+    // Gives the uninstaller about two seconds to exit before the deletions start.
+    AppendCommand(bytes, "ping -n 3 127.0>nul");
+    // The blank before each line end is part of the established script format.
+    AppendCommand(bytes, "del \"" + manifest + "\" /f /q ");
+    AppendCommand(bytes, "del \"" + exe + "\" /f /q ");
+    switch (ChooseDirectoryRemoval(target.moduleDirectory, target.manifestFound, protectedFolders)) {
+        case DirectoryRemoval::kWithContents: AppendCommand(bytes, "rd \"" + dir + "\" /s /q "); break;
+        case DirectoryRemoval::kIfEmpty: AppendCommand(bytes, "rd \"" + dir + "\" "); break;
+        case DirectoryRemoval::kNever: break;
+    }
+    return true;
 }
 
 std::wstring SelfRemovalScriptPath(const std::wstring& tempFolder, DWORD tick) {
@@ -48,15 +104,19 @@ std::wstring SelfRemovalScriptPath(const std::wstring& tempFolder, DWORD tick) {
     return tempFolder + L"\\" + name + L".bat";
 }
 
-void WriteSelfRemovalScript(std::wstring& scriptPath) {
+void WriteSelfRemovalScript(std::wstring& scriptPath, bool manifestFound) {
     scriptPath.clear();
     std::wstring temp;
     // An undefined variable comes back as its own reference: no folder either.
     if (!ExpandEnvVar(kTempReference, temp) || temp == kTempReference) return;
-    scriptPath = SelfRemovalScriptPath(temp, ::GetTickCount());
 
-    const std::string bytes = SelfRemovalScriptBytes(
-        SelfRemovalScriptText(GetExeDirectoryWithSeparator(), GetModulePath(), GetModuleDirectory()));
+    const SelfRemovalTarget target{GetExeDirectoryWithSeparator(), GetModulePath(), GetModuleDirectory(),
+                                   manifestFound};
+    std::string bytes;
+    // A path the script cannot name exactly gets no script: the directory and
+    // what is left in it stay for the user to delete.
+    if (!SelfRemovalScriptBytes(target, SystemAndShellFolders(), CP_THREAD_ACP, bytes)) return;
+    scriptPath = SelfRemovalScriptPath(temp, ::GetTickCount());
     base::unique_hfile file(::CreateFileW(scriptPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;

@@ -5,24 +5,41 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace removal {
 
 // The install manifest beside the uninstaller (the script deletes it first).
 constexpr wchar_t kManifestFileName[] = L"installconfig.xml";
 
-// The script text with CRLF line ends: each command, then an empty line.
-// `exeDirectory` and `moduleDirectory` end in a backslash.
-std::wstring SelfRemovalScriptText(const std::wstring& exeDirectory, const std::wstring& exePath,
-                                   const std::wstring& moduleDirectory);
-// The script as written to disk: the text in the thread's ANSI code page.
-std::string SelfRemovalScriptBytes(const std::wstring& text);
+// How the script's last line treats the uninstaller's directory.
+enum class DirectoryRemoval {
+    kWithContents,  // "rd /s /q": the manifest was found and the directory names the product
+    kIfEmpty,       // plain "rd": files the manifest did not list (the user's) stay
+    kNever,         // a volume root, system or shell folder: no line at all
+};
+DirectoryRemoval ChooseDirectoryRemoval(const std::wstring& directory, bool manifestFound,
+                                        const std::vector<std::wstring>& protectedFolders);
+
+struct SelfRemovalTarget {
+    std::wstring exeDirectory;     // ends in a backslash
+    std::wstring exePath;
+    std::wstring moduleDirectory;  // ends in a backslash; the directory the last line removes
+    bool manifestFound = false;
+};
+
+// The script in `codePage` with CRLF line ends: each command, then an empty
+// line. False, with `bytes` empty, when a path cannot be written into a
+// command line of that code page exactly.
+bool SelfRemovalScriptBytes(const SelfRemovalTarget& target, const std::vector<std::wstring>& protectedFolders,
+                            UINT codePage, std::string& bytes);
 // "<temp>\<tick as %x>.bat".
 std::wstring SelfRemovalScriptPath(const std::wstring& tempFolder, DWORD tick);
 
-// Writes the script for the running executable into %TEMP% and leaves its path
-// in `scriptPath` (empty when %TEMP% cannot be expanded). A file that cannot be
-// created leaves the path set and nothing written.
-void WriteSelfRemovalScript(std::wstring& scriptPath);
+// Writes the script for the running executable into %TEMP% in the thread's
+// ANSI code page and leaves its path in `scriptPath`. The path stays empty when
+// %TEMP% cannot be expanded or the script must not be written; a file that
+// cannot be created leaves the path set and nothing written.
+void WriteSelfRemovalScript(std::wstring& scriptPath, bool manifestFound);
 
 }  // namespace removal

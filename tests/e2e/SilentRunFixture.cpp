@@ -108,20 +108,30 @@ int StepEndedBy(const std::string& trace) {
     return std::atoi(trace.c_str() + sizeof(kStepMark) - 1) - 1;
 }
 
-SilentRun::SilentRun(const std::wstring& setupOptions)
-    : installation_(setupOptions + L" --log-dir \"" + WithoutTrailingSeparator(logs_.path()) + L"\"") {}
+bool RunScriptLikeTheShell(const std::wstring& script) {
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    return testing_support::RunProcess(std::wstring(system) + L"\\cmd.exe", L"/c \"" + script + L"\"").finished;
+}
 
-SilentRun::~SilentRun() {
+void WaitForScriptsToFinish(const std::wstring& tempDir) {
     // The script's command processor holds the script file open while it runs;
     // once the file can be deleted the script has finished (or never started).
     const DWORD start = ::GetTickCount();
-    for (const std::wstring& script : Scripts()) {
-        const std::wstring path = temp_.path() + script;
+    for (const std::wstring& script : NamesIn(tempDir, L"*.bat")) {
+        const std::wstring path = tempDir + script;
         while (!::DeleteFileW(path.c_str()) && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES &&
                ::GetTickCount() - start < kScriptDoneWaitMs) {
             ::Sleep(kPollMs);
         }
     }
+}
+
+SilentRun::SilentRun(const std::wstring& setupOptions, const std::wstring& dirName)
+    : installation_(setupOptions + L" --log-dir \"" + WithoutTrailingSeparator(logs_.path()) + L"\"", dirName) {}
+
+SilentRun::~SilentRun() {
+    WaitForScriptsToFinish(temp_.path());
     // The run registers what it could not delete for the next restart; the
     // prefix should not collect those entries from test to test.
     const std::wstring dir = installation_.dir();
@@ -131,10 +141,10 @@ SilentRun::~SilentRun() {
     }
 }
 
-const testing_support::TracedRun& SilentRun::Run(const std::wstring& arguments) {
+const testing_support::TracedRun& SilentRun::Run(const std::wstring& arguments, const std::wstring& program) {
     marks_.clear();
     run_ = testing_support::RunTraced(
-        installation_.dir() + kUninstaller, arguments, temp_.path(),
+        program.empty() ? installation_.dir() + kUninstaller : program, arguments, temp_.path(),
         [this](const std::string& trace) { marks_.emplace_back(trace, ReadLogs()); }, kRunTimeoutMs);
     return run_;
 }

@@ -40,10 +40,17 @@ constexpr int kNeverSeen = -1;
 constexpr int kBeforeTheSequence = 0;   // seen at the mark of step 1
 constexpr int kAfterTheSequence = 99;   // only after the last mark
 
+// Runs a self-removal script the way the shell does ("cmd /c") and waits for it.
+bool RunScriptLikeTheShell(const std::wstring& script);
+// Waits until no command processor holds a script in `tempDir` any more
+// (the one the uninstaller handed to the shell) and deletes the scripts.
+void WaitForScriptsToFinish(const std::wstring& tempDir);
+
 class SilentRun {
 public:
-    // setupOptions: the installer's options, e.g. L"--tiny --no-service".
-    explicit SilentRun(const std::wstring& setupOptions);
+    // setupOptions: the installer's options, e.g. L"--tiny --no-service";
+    // dirName: the installation directory below a fresh parent.
+    explicit SilentRun(const std::wstring& setupOptions, const std::wstring& dirName = L"Lumenox");
     // Lets the self-removal script finish with the script file before the
     // installation is taken away.
     ~SilentRun();
@@ -55,8 +62,8 @@ public:
     const std::wstring& logs() const { return logs_.path(); }
     const std::wstring& temp() const { return temp_.path(); }
 
-    // Runs the installation's uninst.exe with `arguments` and waits for it.
-    const testing_support::TracedRun& Run(const std::wstring& arguments);
+    // Runs the installation's uninst.exe (or `program`) with `arguments` and waits for it.
+    const testing_support::TracedRun& Run(const std::wstring& arguments, const std::wstring& program = {});
     const testing_support::TracedRun& run() const { return run_; }
     bool StepMarksSeen() const;  // "uninst: step 1" to "uninst: step 18" in order
 

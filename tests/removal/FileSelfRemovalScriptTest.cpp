@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "removal/FileRemoval.h"
 #include "removal/Paths.h"
+#include "removal/ProtectedFolders.h"
 #include "removal/SelfRemovalScript.h"
 #include "support/TestSupport.h"
 
@@ -10,25 +12,73 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
-TEST(FileSelfRemovalScript, TextIsByteExact) {
-    const std::string bytes = removal::SelfRemovalScriptBytes(removal::SelfRemovalScriptText(
-        L"C:\\Program Files\\Lumenox\\", L"C:\\Program Files\\Lumenox\\uninst.exe", L"C:\\Program Files\\Lumenox\\"));
-    // Each command is followed by an empty line; lines 2 to 4 end in a blank.
-    const std::string expected =
-        "ping -n 3 127.0>nul\r\n\r\n"
-        "del \"C:\\Program Files\\Lumenox\\installconfig.xml\" /f /q \r\n\r\n"
-        "del \"C:\\Program Files\\Lumenox\\uninst.exe\" /f /q \r\n\r\n"
-        "rd \"C:\\Program Files\\Lumenox\\\" /s /q \r\n\r\n";
-    EXPECT_EQ(bytes, expected);
+namespace {
+
+constexpr UINT kWestern = 1252;
+
+enum class LastLine { kWithContents, kIfEmpty, kNone, kNoScript };
+
+// The script for an uninstaller at dir + "uninst.exe".
+std::string Script(const std::wstring& dir, bool manifestFound, UINT codePage, bool* written = nullptr) {
+    // The shape of the platform's folders: profile, shell folders, Windows, programs.
+    const std::vector<std::wstring> folders = {L"C:\\Users\\Lumenox", L"C:\\Users\\Lumenox\\Downloads\\",
+                                               L"C:\\Users\\Lumenox\\Documents", L"C:\\Windows",
+                                               L"C:/Program Files/", L"D:\\Photos\\Pictures"};
+    std::string bytes = "untouched";
+    const bool ok = removal::SelfRemovalScriptBytes({dir, dir + L"uninst.exe", dir, manifestFound}, folders, codePage,
+                                                    bytes);
+    if (written != nullptr) *written = ok;
+    return bytes;
 }
 
-TEST(FileSelfRemovalScript, UsesTheAnsiCodePage) {
-    // "é" is one byte (0xE9) in the Western code pages.
-    if (::GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, have " << ::GetACP();
-    const std::string bytes =
-        removal::SelfRemovalScriptBytes(removal::SelfRemovalScriptText(L"C:\\Caf\u00e9\\", L"C:\\Caf\u00e9\\u.exe",
-                                                                       L"C:\\Caf\u00e9\\"));
-    EXPECT_NE(bytes.find("del \"C:\\Caf\xE9\\installconfig.xml\" /f /q \r\n"), std::string::npos);
+std::string Expected(const std::string& dir, LastLine last) {
+    if (last == LastLine::kNoScript) return {};
+    std::string text = "ping -n 3 127.0>nul\r\n\r\n"
+                       "del \"" + dir + "installconfig.xml\" /f /q \r\n\r\n"
+                       "del \"" + dir + "uninst.exe\" /f /q \r\n\r\n";
+    if (last == LastLine::kWithContents) text += "rd \"" + dir + "\" /s /q \r\n\r\n";
+    if (last == LastLine::kIfEmpty) text += "rd \"" + dir + "\" \r\n\r\n";
+    return text;
+}
+
+}  // namespace
+
+TEST(FileSelfRemovalScript, TextPerPathAndManifest) {
+    struct Case {
+        const wchar_t* dir;
+        bool manifestFound;
+        UINT codePage;
+        const char* dirBytes;  // the directory as written into the script
+        LastLine last;
+    };
+    const Case cases[] = {
+        {L"C:\\Program Files\\Lumenox\\", true, kWestern, "C:\\Program Files\\Lumenox\\", LastLine::kWithContents},
+        {L"C:\\Program Files\\Lumenox\\", false, kWestern, "C:\\Program Files\\Lumenox\\", LastLine::kIfEmpty},
+        {L"D:\\Tools\\Viewer\\", true, kWestern, "D:\\Tools\\Viewer\\", LastLine::kIfEmpty},
+        {L"C:\\Users\\Lumenox\\Downloads\\lumenox\\", true, kWestern, "C:\\Users\\Lumenox\\Downloads\\lumenox\\",
+         LastLine::kWithContents},
+        // "%" doubled: read once, "50%off\lumenox 2%" is no variable reference.
+        {L"C:\\Q\\50%off\\lumenox 2%\\", true, kWestern, "C:\\Q\\50%%off\\lumenox 2%%\\", LastLine::kWithContents},
+        {L"C:\\Caf\u00e9\\lumenox\\", true, kWestern, "C:\\Caf\xE9\\lumenox\\", LastLine::kWithContents},
+        {L"C:\\\u4e2d\\lumenox\\", true, CP_UTF8, "C:\\\xE4\xB8\xAD\\lumenox\\", LastLine::kWithContents},
+        // A fullwidth quote would best-fit to '"', an unmappable character to '?'.
+        {L"C:\\Q\\x\uFF02 \uFF02\\lumenox\\", true, kWestern, "", LastLine::kNoScript},
+        {L"C:\\Q\\\u4e2d\\lumenox\\", true, kWestern, "", LastLine::kNoScript},
+        // Volume roots, shell folders and the folders holding them stay, even empty.
+        {L"C:\\", true, kWestern, "C:\\", LastLine::kNone},
+        {L"\\\\lumenox\\share\\", true, kWestern, "\\\\lumenox\\share\\", LastLine::kNone},
+        {L"C:\\Users\\Lumenox\\", true, kWestern, "C:\\Users\\Lumenox\\", LastLine::kNone},
+        {L"c:\\users\\lumenox\\downloads\\", false, kWestern, "c:\\users\\lumenox\\downloads\\", LastLine::kNone},
+        {L"C:\\Users\\", false, kWestern, "C:\\Users\\", LastLine::kNone},
+        {L"C:\\Program Files\\", true, kWestern, "C:\\Program Files\\", LastLine::kNone},
+        {L"D:\\Photos\\", false, kWestern, "D:\\Photos\\", LastLine::kNone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dirBytes);
+        bool written = false;
+        EXPECT_EQ(Script(c.dir, c.manifestFound, c.codePage, &written), Expected(c.dirBytes, c.last));
+        EXPECT_EQ(written, c.last != LastLine::kNoScript);
+    }
 }
 
 TEST(FileSelfRemovalScript, PathIsTickInLowerHexInTemp) {
@@ -39,7 +89,7 @@ TEST(FileSelfRemovalScript, PathIsTickInLowerHexInTemp) {
 
 TEST(FileSelfRemovalScript, WritesScriptForTheRunningExecutable) {
     std::wstring scriptPath;
-    removal::WriteSelfRemovalScript(scriptPath);
+    removal::WriteSelfRemovalScript(scriptPath, false);
     ASSERT_FALSE(scriptPath.empty());
     wchar_t temp[MAX_PATH] = {};
     ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
@@ -48,10 +98,14 @@ TEST(FileSelfRemovalScript, WritesScriptForTheRunningExecutable) {
 
     const std::string bytes = ReadBytes(scriptPath);
     ::DeleteFileW(scriptPath.c_str());
-    const std::string expected = removal::SelfRemovalScriptBytes(removal::SelfRemovalScriptText(
-        removal::GetExeDirectoryWithSeparator(), removal::GetModulePath(), removal::GetModuleDirectory()));
+    std::string expected;
+    ASSERT_TRUE(removal::SelfRemovalScriptBytes(
+        {removal::GetExeDirectoryWithSeparator(), removal::GetModulePath(), removal::GetModuleDirectory(), false},
+        removal::SystemAndShellFolders(), CP_THREAD_ACP, expected));
     EXPECT_EQ(bytes, expected);
     EXPECT_NE(bytes.find("test_removal.exe\" /f /q \r\n"), std::string::npos);
+    // No manifest found: the test program's directory goes only if empty.
+    EXPECT_NE(bytes.find("\" \r\n\r\n", bytes.find("rd \"")), std::string::npos);
 }
 
 TEST(FileSelfRemovalScript, NoScriptWithoutTemp) {
@@ -59,9 +113,22 @@ TEST(FileSelfRemovalScript, NoScriptWithoutTemp) {
     const DWORD length = ::GetEnvironmentVariableW(L"TEMP", saved, MAX_PATH);
     ::SetEnvironmentVariableW(L"TEMP", nullptr);
     std::wstring scriptPath = L"stale";
-    removal::WriteSelfRemovalScript(scriptPath);
+    removal::WriteSelfRemovalScript(scriptPath, true);
     if (length > 0) ::SetEnvironmentVariableW(L"TEMP", saved);
     EXPECT_TRUE(scriptPath.empty());
+}
+
+TEST(FileSelfRemovalScript, PlatformFoldersAreProtected) {
+    const std::vector<std::wstring> folders = removal::SystemAndShellFolders();
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    wchar_t profile[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+    for (const std::wstring& dir : {std::wstring(windows), std::wstring(profile) + L"\\", std::wstring(L"C:\\")}) {
+        EXPECT_TRUE(removal::IsProtectedFolder(dir, folders)) << base::WideToUtf8(dir);
+    }
+    TempDir temp(L"plain");
+    EXPECT_FALSE(removal::IsProtectedFolder(temp.path(), folders));
 }
 
 TEST(FileSelfRemovalScript, ScriptRemovesTheDirectoryWhenRunByCmd) {
@@ -75,8 +142,10 @@ TEST(FileSelfRemovalScript, ScriptRemovesTheDirectoryWhenRunByCmd) {
     ASSERT_TRUE(WriteBytes(install + L"skins\\a.png", "png"));
     ASSERT_TRUE(WriteBytes(temp / L"beside.txt", "stays"));
     const std::wstring script = temp / L"s.bat";
-    ASSERT_TRUE(WriteBytes(script, removal::SelfRemovalScriptBytes(removal::SelfRemovalScriptText(
-                                        install, install + L"uninst.exe", install))));
+    std::string bytes;
+    ASSERT_TRUE(removal::SelfRemovalScriptBytes({install, install + L"uninst.exe", install, true}, {}, CP_THREAD_ACP,
+                                                bytes));
+    ASSERT_TRUE(WriteBytes(script, bytes));
 
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);

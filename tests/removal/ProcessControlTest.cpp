@@ -200,6 +200,7 @@ TEST(ProcessControl, OsVersionClassAndArchitectureLive) {
 
 TEST(ProcessControl, TerminateAndPrivilege) {
     EXPECT_TRUE(EnableDebugPrivilege());
+    EXPECT_FALSE(TerminateProcessById(::GetCurrentProcessId()));  // never the own process
     ChildProcess child(testing_support::BinDir() + L"sleeper.exe", L"--ms 60000");
     ASSERT_TRUE(child.started());
     EXPECT_TRUE(TerminateProcessById(child.id()));

@@ -1,5 +1,7 @@
 #include "support/SampleInstallation.h"
 
+#include <shlobj.h>
+
 #include "base/unique_any.h"
 
 namespace testing_support {
@@ -74,10 +76,14 @@ CapturedRun RunCaptured(const std::wstring& program, const std::wstring& argumen
     return result;
 }
 
-SampleInstallation::SampleInstallation(const std::wstring& options) : root_(L"sample") {
-    dir_ = root_.path() + L"Lumenox\\";
-    install_ = Setup(L"\"" + root_.path() + L"Lumenox\" " + options);
+SampleInstallation::SampleInstallation(const std::wstring& options, const std::wstring& dirName)
+    : root_(L"sample"), dir_(root_.path() + dirName + L"\\") {
+    // The installer makes the directory itself, not the folders above it.
+    ::SHCreateDirectoryExW(nullptr, dir_.substr(0, dir_.find_last_of(L'\\', dir_.size() - 2)).c_str(), nullptr);
+    install_ = Setup(Quoted() + L" " + options);
 }
+
+std::wstring SampleInstallation::Quoted() const { return L"\"" + dir_.substr(0, dir_.size() - 1) + L"\""; }
 
 SampleInstallation::~SampleInstallation() {
     if (!cleaned_) Cleanup();
@@ -89,7 +95,7 @@ CapturedRun SampleInstallation::Setup(const std::wstring& arguments) const {
 
 std::map<std::string, std::string> SampleInstallation::Inventory() const {
     std::map<std::string, std::string> fields;
-    const CapturedRun run = Setup(L"--inventory \"" + root_.path() + L"Lumenox\"");
+    const CapturedRun run = Setup(L"--inventory " + Quoted());
     size_t start = 0;
     while (start < run.output.size()) {
         size_t end = run.output.find('\n', start);
@@ -103,12 +109,12 @@ std::map<std::string, std::string> SampleInstallation::Inventory() const {
 }
 
 CapturedRun SampleInstallation::CheckRemoved() const {
-    return Setup(L"--check-removed \"" + root_.path() + L"Lumenox\"");
+    return Setup(L"--check-removed " + Quoted());
 }
 
 bool SampleInstallation::Cleanup() {
     cleaned_ = true;
-    const CapturedRun run = Setup(L"--cleanup \"" + root_.path() + L"Lumenox\"");
+    const CapturedRun run = Setup(L"--cleanup " + Quoted());
     return run.finished && run.exitCode == 0;
 }
 

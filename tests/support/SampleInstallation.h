@@ -24,15 +24,16 @@ CapturedRun RunCaptured(const std::wstring& program, const std::wstring& argumen
 
 class SampleInstallation {
 public:
-    // options: the installer's options after the directory, e.g. L"--tiny --no-service".
-    explicit SampleInstallation(const std::wstring& options);
+    // options: the installer's options after the directory, e.g. L"--tiny --no-service";
+    // dirName: the installation directory below a fresh parent, e.g. L"Lumenox" or L"a\\lumenox b".
+    explicit SampleInstallation(const std::wstring& options, const std::wstring& dirName = L"Lumenox");
     ~SampleInstallation();
     SampleInstallation(const SampleInstallation&) = delete;
     SampleInstallation& operator=(const SampleInstallation&) = delete;
 
     bool installed() const { return install_.started && install_.finished && install_.exitCode == 0; }
     const std::string& installOutput() const { return install_.output; }
-    // The installation directory, with a trailing backslash (its name holds the product word).
+    // The installation directory, with a trailing backslash.
     const std::wstring& dir() const { return dir_; }
     // The parent directory, where the decoys and the installer's record lie.
     const std::wstring& parent() const { return root_.path(); }
@@ -45,6 +46,8 @@ public:
 
 private:
     CapturedRun Setup(const std::wstring& arguments) const;
+    // The directory without its trailing backslash, quoted for a command line.
+    std::wstring Quoted() const;
 
     TempDir root_;
     std::wstring dir_;

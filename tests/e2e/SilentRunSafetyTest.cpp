@@ -1,0 +1,191 @@
+// What a silent run must never do, seen from outside: wipe a folder that is not
+// the product's, run its script against the wrong directory, or end itself.
+#include <gtest/gtest.h>
+
+#include "SampleLayout.h"
+#include "SilentRunFixture.h"
+#include "base/text.h"
+#include "base/unique_any.h"
+#include "support/ChildProcess.h"
+#include "support/ProductKey.h"
+
+namespace {
+
+using silent_run::NamesIn;
+using silent_run::RunScriptLikeTheShell;
+using silent_run::SilentRun;
+using testing_support::Exists;
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+constexpr DWORD kScriptWaitMs = 10000;
+constexpr UINT kWesternCodePage = 1252;
+constexpr char kUserBytes[] = "the user's own";
+constexpr wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr wchar_t kPicturesValue[] = L"My Pictures";
+
+uint32_t UserDword(const wchar_t* name) {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (::RegGetValueW(HKEY_CURRENT_USER, sample::kProductKeyPath, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+        ERROR_SUCCESS) {
+        return ~0u;
+    }
+    return value;
+}
+
+std::wstring Upper(std::wstring text) {
+    ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// Lays down user files below `dir`; the names, to check them later.
+std::vector<std::wstring> PutUserFiles(const std::wstring& dir) {
+    const std::vector<std::wstring> names = {L"holiday.jpg", L"2024\\notes.txt"};
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    ::CreateDirectoryW((dir + L"2024").c_str(), nullptr);
+    for (const std::wstring& name : names) WriteBytes(dir + name, kUserBytes);
+    return names;
+}
+
+// Runs uninst.exe copied into `dir` silently, then its script the way the shell would.
+void RunUninstallerAndScriptIn(const std::wstring& dir, const TempDir& temp) {
+    ASSERT_TRUE(testing_support::CopyInto(L"uninst.exe", dir));
+    const auto run = testing_support::RunTraced(dir + L"uninst.exe", L"/s", temp.path(), {});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    const auto scripts = NamesIn(temp.path(), L"*.bat");
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_TRUE(RunScriptLikeTheShell(temp.path() + scripts[0]));
+    silent_run::WaitForScriptsToFinish(temp.path());
+}
+
+// The user's "My Pictures" folder pointed elsewhere for one test.
+class ScopedPicturesFolder {
+public:
+    explicit ScopedPicturesFolder(const std::wstring& dir) {
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, kUserShellFolders, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key_.put());
+        DWORD size = 0;
+        had_ = ::RegQueryValueExW(key_.get(), kPicturesValue, nullptr, &type_, nullptr, &size) == ERROR_SUCCESS;
+        saved_.resize(size);
+        if (had_) ::RegQueryValueExW(key_.get(), kPicturesValue, nullptr, &type_, saved_.data(), &size);
+        set_ = ::RegSetValueExW(key_.get(), kPicturesValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(dir.c_str()),
+                                static_cast<DWORD>((dir.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    ~ScopedPicturesFolder() {
+        if (had_) {
+            ::RegSetValueExW(key_.get(), kPicturesValue, 0, type_, saved_.data(), static_cast<DWORD>(saved_.size()));
+        } else {
+            ::RegDeleteValueW(key_.get(), kPicturesValue);
+        }
+    }
+    bool set() const { return set_; }
+
+private:
+    base::unique_hkey key_;
+    bool had_ = false;
+    bool set_ = false;
+    DWORD type_ = REG_EXPAND_SZ;
+    std::vector<BYTE> saved_;
+};
+
+TEST(SilentRunSafetyTest, AFolderWithoutManifestKeepsTheUsersFiles) {
+    // Even a folder whose name holds a product word is not the product's without a manifest.
+    for (const wchar_t* name : {L"Photos", L"Lumenox Photos"}) {
+        SCOPED_TRACE(base::WideToUtf8(name));
+        testing_support::ProductKeyScope productKey;
+        TempDir root(L"ordinary");
+        TempDir temp(L"ordtemp");
+        const std::wstring dir = root / name + L"\\";
+        const auto userFiles = PutUserFiles(dir);
+        RunUninstallerAndScriptIn(dir, temp);
+        for (const std::wstring& file : userFiles) EXPECT_EQ(ReadBytes(dir + file), kUserBytes);
+        EXPECT_FALSE(Exists(dir + L"uninst.exe"));  // the uninstaller itself goes
+    }
+}
+
+TEST(SilentRunSafetyTest, AShellFolderKeepsItsFilesAndProcesses) {
+    // A pictures folder that names the product and holds a manifest: still the user's.
+    testing_support::ProductKeyScope productKey;
+    TempDir root(L"shell");
+    TempDir temp(L"shelltemp");
+    const std::wstring dir = root / L"Lumenox Pictures\\";
+    const auto userFiles = PutUserFiles(dir);
+    ASSERT_TRUE(WriteBytes(dir + L"installconfig.xml", "<packet/>"));
+    ScopedPicturesFolder pictures(dir);
+    ASSERT_TRUE(pictures.set());
+    testing_support::ChildProcess viewer = testing_support::StartSleeperCopy(dir, L"slideshow.exe");
+    ASSERT_TRUE(viewer.started());
+
+    RunUninstallerAndScriptIn(dir, temp);
+    EXPECT_TRUE(viewer.Running());
+    for (const std::wstring& file : userFiles) EXPECT_EQ(ReadBytes(dir + file), kUserBytes);
+    EXPECT_TRUE(Exists(dir + L"slideshow.exe"));
+}
+
+TEST(SilentRunSafetyTest, AnAwkwardPathRemovesExactlyThatInstallation) {
+    struct Case {
+        const wchar_t* dirName;
+        const wchar_t* sibling;  // what a broken script line would reach instead
+        bool scriptIn1252;       // whether the path can be written into a Western script
+    };
+    // "50%off\lumenox 2%" read as a variable reference leaves "50"; a fullwidth
+    // quote best-fitted to '"' ends the path at "x".
+    for (const Case c : {Case{L"50%off\\lumenox 2%", L"50", true}, Case{L"x\uFF02 \uFF02\\lumenox", L"x", false}}) {
+        SCOPED_TRACE(base::WideToUtf8(c.dirName));
+        SilentRun run(silent_run::kQuiet, c.dirName);
+        ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+        const std::wstring sibling = run.installation().parent() + c.sibling + L"\\";
+        const auto userFiles = PutUserFiles(sibling);
+        ASSERT_TRUE(WriteBytes(sibling + L"installconfig.xml", "<packet/>"));
+
+        const auto& result = run.Run(L"/s");
+        ASSERT_TRUE(result.finished);
+        EXPECT_TRUE(run.StepMarksSeen());
+        const auto scripts = run.Scripts();
+        if (::GetACP() == kWesternCodePage) {
+            EXPECT_EQ(scripts.size(), c.scriptIn1252 ? 1u : 0u);
+        }
+        for (const std::wstring& script : scripts) EXPECT_TRUE(RunScriptLikeTheShell(run.temp() + script));
+        if (!scripts.empty()) {
+            EXPECT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
+            const auto check = run.installation().CheckRemoved();
+            EXPECT_EQ(check.exitCode, 0u) << check.output;
+        }
+        EXPECT_EQ(run.installation().Inventory()["files"], "0/40");
+        for (const std::wstring& file : userFiles) EXPECT_EQ(ReadBytes(sibling + file), kUserBytes);
+        EXPECT_TRUE(Exists(sibling + L"installconfig.xml"));
+    }
+}
+
+TEST(SilentRunSafetyTest, TheUninstallerNeverEndsItself) {
+    struct Case {
+        const char* what;
+        bool upperItem;     // the manifest lists "UNINST.EXE"
+        bool upperProgram;  // started as "...\LUMENOX\UNINST.EXE"
+    };
+    for (const Case c : {Case{"listed upper-cased", true, false}, Case{"started upper-cased", false, true}}) {
+        SCOPED_TRACE(c.what);
+        SilentRun run(silent_run::kQuiet);
+        ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+        const std::wstring manifest = run.dir() + L"installconfig.xml";
+        if (c.upperItem) {
+            const std::string item = "path=\"uninst.exe\"";
+            std::string text = ReadBytes(manifest);
+            const size_t at = text.find(item);
+            ASSERT_NE(at, std::string::npos);
+            text.replace(at, item.size(), "path=\"UNINST.EXE\"");
+            ASSERT_TRUE(WriteBytes(manifest, text));
+        }
+        const auto& result = run.Run(L"/s", c.upperProgram ? Upper(run.dir() + L"uninst.exe") : std::wstring());
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 0u);
+        EXPECT_TRUE(run.StepMarksSeen());
+        EXPECT_NE(UserDword(sample::kUninstallTimeValue), ~0u);
+        EXPECT_EQ(UserDword(sample::kUninstallCountValue), 3u);  // the installer's class count 2, plus one
+        ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
+    }
+}
+
+}  // namespace
