@@ -108,8 +108,8 @@ int StepEndedBy(const std::string& trace) {
     return std::atoi(trace.c_str() + sizeof(kStepMark) - 1) - 1;
 }
 
-SilentRun::SilentRun(const std::wstring& setupOptions)
-    : installation_(setupOptions + L" --log-dir \"" + WithoutTrailingSeparator(logs_.path()) + L"\"") {}
+SilentRun::SilentRun(const std::wstring& setupOptions, const std::wstring& below)
+    : installation_(setupOptions + L" --log-dir \"" + WithoutTrailingSeparator(logs_.path()) + L"\"", below) {}
 
 SilentRun::~SilentRun() {
     // The script's command processor holds the script file open while it runs;

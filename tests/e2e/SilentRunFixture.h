@@ -42,8 +42,9 @@ constexpr int kAfterTheSequence = 99;   // only after the last mark
 
 class SilentRun {
 public:
-    // setupOptions: the installer's options, e.g. L"--tiny --no-service".
-    explicit SilentRun(const std::wstring& setupOptions);
+    // setupOptions: the installer's options, e.g. L"--tiny --no-service";
+    // below: as for SampleInstallation.
+    explicit SilentRun(const std::wstring& setupOptions, const std::wstring& below = L"");
     // Lets the self-removal script finish with the script file before the
     // installation is taken away.
     ~SilentRun();

@@ -74,9 +74,15 @@ CapturedRun RunCaptured(const std::wstring& program, const std::wstring& argumen
     return result;
 }
 
-SampleInstallation::SampleInstallation(const std::wstring& options) : root_(L"sample") {
-    dir_ = root_.path() + L"Lumenox\\";
-    install_ = Setup(L"\"" + root_.path() + L"Lumenox\" " + options);
+SampleInstallation::SampleInstallation(const std::wstring& options, const std::wstring& below)
+    : root_(L"sample"), parent_(root_.path()) {
+    for (size_t end = below.find(L'\\'); end != std::wstring::npos; end = below.find(L'\\', end + 1)) {
+        parent_ = root_.path() + below.substr(0, end + 1);
+        ::CreateDirectoryW(parent_.c_str(), nullptr);
+    }
+    dir_ = parent_ + L"Lumenox\\";
+    quotedDir_ = L"\"" + parent_ + L"Lumenox\"";
+    install_ = Setup(quotedDir_ + L" " + options);
 }
 
 SampleInstallation::~SampleInstallation() {
@@ -89,7 +95,7 @@ CapturedRun SampleInstallation::Setup(const std::wstring& arguments) const {
 
 std::map<std::string, std::string> SampleInstallation::Inventory() const {
     std::map<std::string, std::string> fields;
-    const CapturedRun run = Setup(L"--inventory \"" + root_.path() + L"Lumenox\"");
+    const CapturedRun run = Setup(L"--inventory " + quotedDir_);
     size_t start = 0;
     while (start < run.output.size()) {
         size_t end = run.output.find('\n', start);
@@ -103,12 +109,12 @@ std::map<std::string, std::string> SampleInstallation::Inventory() const {
 }
 
 CapturedRun SampleInstallation::CheckRemoved() const {
-    return Setup(L"--check-removed \"" + root_.path() + L"Lumenox\"");
+    return Setup(L"--check-removed " + quotedDir_);
 }
 
 bool SampleInstallation::Cleanup() {
     cleaned_ = true;
-    const CapturedRun run = Setup(L"--cleanup \"" + root_.path() + L"Lumenox\"");
+    const CapturedRun run = Setup(L"--cleanup " + quotedDir_);
     return run.finished && run.exitCode == 0;
 }
 

@@ -25,7 +25,9 @@ CapturedRun RunCaptured(const std::wstring& program, const std::wstring& argumen
 class SampleInstallation {
 public:
     // options: the installer's options after the directory, e.g. L"--tiny --no-service".
-    explicit SampleInstallation(const std::wstring& options);
+    // below: directories (each ending in a backslash) between the temporary
+    // parent and the installation directory, created here.
+    explicit SampleInstallation(const std::wstring& options, const std::wstring& below = L"");
     ~SampleInstallation();
     SampleInstallation(const SampleInstallation&) = delete;
     SampleInstallation& operator=(const SampleInstallation&) = delete;
@@ -35,7 +37,7 @@ public:
     // The installation directory, with a trailing backslash (its name holds the product word).
     const std::wstring& dir() const { return dir_; }
     // The parent directory, where the decoys and the installer's record lie.
-    const std::wstring& parent() const { return root_.path(); }
+    const std::wstring& parent() const { return parent_; }
 
     // "--inventory" as name/value pairs.
     std::map<std::string, std::string> Inventory() const;
@@ -47,7 +49,9 @@ private:
     CapturedRun Setup(const std::wstring& arguments) const;
 
     TempDir root_;
+    std::wstring parent_;
     std::wstring dir_;
+    std::wstring quotedDir_;  // the installer's argument
     CapturedRun install_;
     bool cleaned_ = false;
 };
