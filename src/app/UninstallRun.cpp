@@ -123,8 +123,12 @@ void PrepareLockLibrary(const std::wstring& installDir) {
     if (!lock) return;
 
     const manifest::ViewerSettings& settings = manifest::ViewerSettings::Instance();
-    const std::vector<std::wstring> params = LockLibraryParams(settings.tid1, settings.tid2, settings.id,
-                                                               settings.uuid, manifest::LocalConfig::Instance().GetTryNo());
+    // The installation directory is the executable's own: its local
+    // configuration carries the try number (read once per process).
+    manifest::LocalConfig& localConfig = manifest::LocalConfig::Instance();
+    localConfig.LoadLocalConfig(installDir);
+    const std::vector<std::wstring> params =
+        LockLibraryParams(settings.tid1, settings.tid2, settings.id, settings.uuid, localConfig.GetTryNo());
     std::vector<const wchar_t*> items;
     for (const std::wstring& p : params) items.push_back(p.c_str());
     AskThenAct(lock.get(), items, settings.tid1, settings.tid2, kLockKindFirst);

@@ -1,7 +1,6 @@
 #include "manifest/Settings.h"
 
 #include <array>
-#include <mutex>
 
 #include "base/text.h"
 #include "base/unique_any.h"
@@ -155,11 +154,6 @@ void LocalConfig::LoadLocalConfig(const std::wstring& exeDirectory) {
     if (!ReadScrambledText(path, text)) return;
     document_.Clear();
     document_.Parse(DecodeIniBytes(text));
-}
-
-void LocalConfig::LoadLocalConfig() {
-    static std::once_flag once;
-    std::call_once(once, [this] { LoadLocalConfig(removal::GetModuleDirectory(nullptr)); });
 }
 
 int LocalConfig::GetTryNo() const { return document_.GetInt(L"config", L"tryno", kDefaultTryNo); }
