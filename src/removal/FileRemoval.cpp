@@ -44,21 +44,6 @@ void RemoveLink(const std::wstring& path, DWORD attributes) {
     }
 }
 
-// True when a directory between `installDir` and the item (the item itself
-// excluded) is a link: following it could reach files outside the installation.
-bool PassesThroughLink(const std::wstring& installDir, const std::wstring& item) {
-    const std::wstring trimmed = WithoutTrailingSeparator(item);
-    std::wstring base = installDir;
-    EnsureTrailingSeparator(base);
-    size_t pos = base.size();
-    for (;;) {
-        pos = trimmed.find(L'\\', pos);
-        if (pos == std::wstring::npos) return false;
-        if (IsLink(::GetFileAttributesW(trimmed.substr(0, pos).c_str()))) return true;
-        ++pos;
-    }
-}
-
 std::wstring KnownFolder(int csidl) {
     wchar_t buffer[kMaxPathChars] = {};
     if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
@@ -168,7 +153,7 @@ bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring&
         std::wstring item;
         // The uninstaller runs elevated: an item that would leave the
         // installation directory, or reach outside it through a link, is skipped.
-        if (!JoinInsideDirectory(installDir, relative, item) || PassesThroughLink(installDir, item)) {
+        if (!JoinInsideDirectoryWithoutLinks(installDir, relative, item)) {
             if (!directoryList) lastResult = false;
             continue;
         }

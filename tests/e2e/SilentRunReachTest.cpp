@@ -2,8 +2,12 @@
 // still its own, and nothing beyond the installation is touched on the way.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include "SampleLayout.h"
 #include "SilentRunFixture.h"
+#include "base/text.h"
+#include "support/FileSystemSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -16,6 +20,36 @@ using testing_support::WriteBytes;
 
 constexpr size_t kLongSegmentChars = 50;
 constexpr int kLongSegments = 5;
+
+std::wstring DefaultFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_DEFAULT, path);
+    return std::wstring(path) + L"\\";
+}
+
+// Directory links made for a test and taken away again.
+class Links {
+public:
+    ~Links() { RemoveAll(); }
+    bool Make(const std::wstring& link, const std::wstring& target) {
+        links_.push_back(link);
+        return testing_support::MakeSymbolicLink(link, target, true);
+    }
+    void RemoveAll() {
+        for (const std::wstring& link : links_) testing_support::RemoveSymbolicLink(link);
+        links_.clear();
+    }
+
+private:
+    std::vector<std::wstring> links_;
+};
+
+bool ReplaceIn(std::string& text, const std::string& what, const std::string& with) {
+    const size_t at = text.find(what);
+    if (at == std::string::npos) return false;
+    text.replace(at, what.size(), with);
+    return true;
+}
 
 // The process's current directory for the lifetime of the object.
 class CurrentDirectory {
@@ -69,6 +103,40 @@ TEST(SilentRunReachTest, InstallationDeeperThan260CharactersGoesAndTheCurrentDir
                                                           {"startmenu-folder", "absent"}}) {
         EXPECT_EQ(inventory[field], value) << field;
     }
+}
+
+TEST(SilentRunReachTest, LinksOnTheWayOfStartMenuShortcutAndMainProgramEntriesAreNotFollowed) {
+    TempDir outside(L"reach");
+    SilentRun run(kQuiet);
+    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+    // What each entry would reach through a link: a start-menu folder, a
+    // shortcut and a program, all outside what the installation made.
+    ASSERT_TRUE(::CreateDirectoryW((outside / sample::kStartMenuFolder).c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(outside / L"Lumenox\\keep.lnk", "keep"));
+    ASSERT_TRUE(WriteBytes(outside / L"keep.lnk", "keep"));
+    ASSERT_TRUE(testing_support::CopyInto(sample::kMainProgramFile, outside.path()));
+
+    const std::wstring name = L"reach_" + std::to_wstring(::GetCurrentProcessId());
+    Links links;
+    ASSERT_TRUE(links.Make(DefaultFolder(CSIDL_COMMON_PROGRAMS) + name, outside.path()));
+    ASSERT_TRUE(links.Make(DefaultFolder(CSIDL_DESKTOPDIRECTORY) + name, outside.path()));
+    ASSERT_TRUE(links.Make(run.dir() + name, outside.path()));
+    const std::string via = base::WideToUtf8(name) + "\\";
+    std::string manifest = testing_support::ReadBytes(run.dir() + sample::kManifestName);
+    ASSERT_TRUE(ReplaceIn(manifest, "dir=\"Lumenox\"", "dir=\"" + via + "Lumenox\""));
+    ASSERT_TRUE(ReplaceIn(manifest, "name=\"Lumenox Viewer.lnk\"", "name=\"" + via + "keep.lnk\""));
+    ASSERT_TRUE(ReplaceIn(manifest, "path=\"lumenox_main.exe\" mainprogram", "path=\"" + via + "lumenox_main.exe\" mainprogram"));
+    ASSERT_TRUE(WriteBytes(run.dir() + sample::kManifestName, manifest));
+
+    const auto& result = run.Run(L"/s");
+    ASSERT_TRUE(result.finished);
+    EXPECT_TRUE(run.StepMarksSeen());
+    EXPECT_TRUE(Exists(outside / L"Lumenox\\keep.lnk"));
+    EXPECT_TRUE(Exists(outside / L"keep.lnk"));
+    EXPECT_TRUE(Exists(outside / sample::kMainProgramFile));
+    EXPECT_FALSE(Exists(outside / L"lumenox_main.log"));  // never started
+    // Before the self-removal script could meet the link in the installation directory.
+    links.RemoveAll();
 }
 
 }  // namespace
