@@ -31,9 +31,9 @@ constexpr int32_t kLockKindFirst = 1;
 constexpr int32_t kLockKindSecond = 2;
 constexpr int kStepsDone = 18;
 
-bool ReadDword(HKEY root, const wchar_t* subkey, const wchar_t* name, uint32_t& value) {
+bool ReadDword(HKEY root, const wchar_t* subkey, const wchar_t* name, uint32_t& value, REGSAM view = 0) {
     base::unique_hkey key;
-    if (::RegOpenKeyExW(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    if (::RegOpenKeyExW(root, subkey, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return false;
     DWORD type = 0;
     DWORD data = 0;
     DWORD size = sizeof(data);
@@ -88,7 +88,7 @@ uint32_t ReadUserUninstallCount() {
 
 uint32_t ReadClassRegistrationCount() {
     uint32_t value = 0;
-    ReadDword(HKEY_CLASSES_ROOT, kClassRegistrationKey, kUninstallCountValue, value);
+    ReadDword(HKEY_CLASSES_ROOT, kClassRegistrationKey, kUninstallCountValue, value, removal::kInstallerView);
     return value;
 }
 

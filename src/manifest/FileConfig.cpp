@@ -96,7 +96,8 @@ void CMainProgramCorrelation::RemoveUninstallInfoKey(const std::wstring& install
         loader.Run();
     }
     const app::ProductValueLookup& lookup = LookupOf(env);
-    removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, lookup.Lookup(removal::kUninstallInfoValueKey));
+    removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, lookup.Lookup(removal::kUninstallInfoValueKey),
+                                removal::kInstallerView);
     removal::CCommonRegister::Instance();
     removal::RemoveUninstallInfo(lookup);
 }

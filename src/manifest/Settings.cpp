@@ -7,6 +7,7 @@
 #include "manifest/Identity.h"
 #include "manifest/XmlConfigDocument.h"
 #include "removal/Paths.h"
+#include "removal/Registry.h"
 
 namespace manifest {
 namespace {
@@ -288,7 +289,11 @@ uint32_t EvaluateProductSearch(const ProductSearchData& data) {
         const HKEY root = ProductSearchRoot(probe.hkey);
         if (root == nullptr) continue;
         base::unique_hkey key;
-        if (::RegOpenKeyExW(root, probe.path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) continue;
+        // Installation paths are read where the family's 32-bit installers wrote them.
+        if (::RegOpenKeyExW(root, probe.path.c_str(), 0, KEY_READ | removal::kInstallerView, key.put()) !=
+            ERROR_SUCCESS) {
+            continue;
+        }
         const std::wstring installDir = ReadStringValue(key.get(), probe.key);
         if (installDir.empty()) continue;
         if (FileIsPresent(ProductExePath(installDir, probe.exe))) mask |= bit;

@@ -7,6 +7,7 @@
 #include "SampleLayout.h"
 #include "SilentRunFixture.h"
 #include "base/text.h"
+#include "base/unique_any.h"
 #include "support/FileSystemSupport.h"
 #include "support/TestSupport.h"
 
@@ -43,6 +44,11 @@ public:
 private:
     std::vector<std::wstring> links_;
 };
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
+    base::unique_hkey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
+}
 
 bool ReplaceIn(std::string& text, const std::string& what, const std::string& with) {
     const size_t at = text.find(what);
@@ -137,6 +143,39 @@ TEST(SilentRunReachTest, LinksOnTheWayOfStartMenuShortcutAndMainProgramEntriesAr
     EXPECT_FALSE(Exists(outside / L"lumenox_main.log"));  // never started
     // Before the self-removal script could meet the link in the installation directory.
     links.RemoveAll();
+}
+
+TEST(SilentRunReachTest, MachineKeysAreTakenFromTheInstallersViewOnly) {
+    SilentRun run(kQuiet);
+    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+    struct Key {
+        HKEY root;
+        const wchar_t* path;
+    };
+    // The installer wrote these in the 32-bit view; the same names in the
+    // 64-bit view belong to somebody else (the sample's clean-up takes both).
+    const Key machineKeys[] = {{HKEY_LOCAL_MACHINE, sample::kProductKeyPath},
+                               {HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath},
+                               {HKEY_CLASSES_ROOT, sample::kClassCountKeyPath}};
+    constexpr uint32_t kOtherViewCount = 9;
+    for (const Key& key : machineKeys) {
+        base::unique_hkey created;
+        ASSERT_EQ(::RegCreateKeyExW(key.root, key.path, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
+                                    created.put(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(::RegSetValueExW(created.get(), sample::kUninstallCountValue, 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&kOtherViewCount), sizeof(kOtherViewCount)),
+                  ERROR_SUCCESS);
+    }
+
+    ASSERT_TRUE(run.Run(L"/s").finished);
+    EXPECT_TRUE(run.StepMarksSeen());
+    for (const Key& key : {machineKeys[0], machineKeys[1]}) {
+        EXPECT_FALSE(KeyExists(key.root, key.path, sample::kInstallerView)) << base::WideToUtf8(key.path);
+        EXPECT_TRUE(KeyExists(key.root, key.path, KEY_WOW64_64KEY)) << base::WideToUtf8(key.path);
+    }
+    // Counted from the installer's class registration (2), not the other view's.
+    EXPECT_EQ(run.installation().Inventory()["uninstall-count"], "3");
 }
 
 }  // namespace
