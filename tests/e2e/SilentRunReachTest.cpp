@@ -131,7 +131,8 @@ TEST(SilentRunReachTest, LinksOnTheWayOfStartMenuShortcutAndMainProgramEntriesAr
     std::string manifest = testing_support::ReadBytes(run.dir() + sample::kManifestName);
     ASSERT_TRUE(ReplaceIn(manifest, "dir=\"Lumenox\"", "dir=\"" + via + "Lumenox\""));
     ASSERT_TRUE(ReplaceIn(manifest, "name=\"Lumenox Viewer.lnk\"", "name=\"" + via + "keep.lnk\""));
-    ASSERT_TRUE(ReplaceIn(manifest, "path=\"lumenox_main.exe\" mainprogram", "path=\"" + via + "lumenox_main.exe\" mainprogram"));
+    ASSERT_TRUE(ReplaceIn(manifest, "path=\"lumenox_main.exe\" mainprogram",
+                          "path=\"" + via + "lumenox_main.exe\" mainprogram"));
     ASSERT_TRUE(WriteBytes(run.dir() + sample::kManifestName, manifest));
 
     const auto& result = run.Run(L"/s");
