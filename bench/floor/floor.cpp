@@ -67,9 +67,16 @@ std::wstring KnownFolder(int csidl) {
     return std::wstring(path) + L"\\";
 }
 
-void RemoveKey(HKEY root, const wchar_t* path, Removed& removed) {
+// In a registry view: the key's parent is opened in it, and the tree below.
+void RemoveKey(HKEY root, const std::wstring& path, REGSAM view, Removed& removed) {
+    const size_t cut = path.rfind(L'\\');
+    base::unique_hkey parent;
+    if (cut == std::wstring::npos ||
+        ::RegOpenKeyExW(root, path.substr(0, cut).c_str(), 0, KEY_ALL_ACCESS | view, parent.put()) != ERROR_SUCCESS) {
+        return;
+    }
     // With a subkey named, the key itself goes too.
-    if (::RegDeleteTreeW(root, path) == ERROR_SUCCESS) ++removed.keys;
+    if (::RegDeleteTreeW(parent.get(), path.substr(cut + 1).c_str()) == ERROR_SUCCESS) ++removed.keys;
 }
 
 }  // namespace
@@ -87,9 +94,9 @@ int wmain(int argc, wchar_t** argv) {
     RemoveTree(dir, removed);
 
     ::OutputDebugStringA("floor: keys\n");
-    RemoveKey(HKEY_CURRENT_USER, removal::kProductKeyPath, removed);
-    RemoveKey(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, removed);
-    RemoveKey(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath, removed);
+    RemoveKey(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, removed);
+    RemoveKey(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, removal::kInstallerView, removed);
+    RemoveKey(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath, removal::kInstallerView, removed);
 
     ::OutputDebugStringA("floor: verbs\n");
     for (const wchar_t* extension : removal::kShellVerbExtensions) {

@@ -12,10 +12,12 @@ namespace companion {
 
 constexpr wchar_t kLogRedirectFileName[] = L"companion_logs.txt";
 
+// With a trailing separator; also for a directory deeper than 260 characters.
 inline std::wstring ModuleDirectory(HMODULE module) {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameW(module, path, MAX_PATH);
-    std::wstring dir(path, n);
+    constexpr DWORD kLongestPath = 32768;
+    std::wstring dir(kLongestPath, L'\0');
+    const DWORD n = ::GetModuleFileNameW(module, dir.data(), kLongestPath);
+    dir.resize(n < kLongestPath ? n : 0);
     const size_t cut = dir.find_last_of(L"\\/");
     return cut == std::wstring::npos ? std::wstring() : dir.substr(0, cut + 1);
 }

@@ -209,16 +209,18 @@ bool WriteRegistry(const std::wstring& dir, const SetupOptions& options) {
               SetRegDword(HKEY_CURRENT_USER, kProductKeyPath, L"id", kId) &&
               SetRegString(HKEY_CURRENT_USER, kProductKeyPath, L"uuid", kUuid) &&
               SetRegDword(HKEY_CURRENT_USER, kProductKeyPath, L"installtime", now) &&
-              SetRegString(HKEY_LOCAL_MACHINE, kProductKeyPath, L"InstallPath", dir) &&
-              SetRegString(HKEY_LOCAL_MACHINE, kProductKeyPath, L"Version", kVersion) &&
-              SetRegString(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath, L"DisplayName", options.msgTip) &&
-              SetRegString(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath, L"DisplayVersion", kVersion) &&
-              SetRegString(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath, L"InstallLocation", dir) &&
+              SetRegString(HKEY_LOCAL_MACHINE, kProductKeyPath, L"InstallPath", dir, kInstallerView) &&
+              SetRegString(HKEY_LOCAL_MACHINE, kProductKeyPath, L"Version", kVersion, kInstallerView) &&
+              SetRegString(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath, L"DisplayName", options.msgTip,
+                           kInstallerView) &&
+              SetRegString(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath, L"DisplayVersion", kVersion, kInstallerView) &&
+              SetRegString(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath, L"InstallLocation", dir, kInstallerView) &&
               SetRegString(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath, L"UninstallString",
-                           L"\"" + dir + kUninstallerFile + L"\"") &&
+                           L"\"" + dir + kUninstallerFile + L"\"", kInstallerView) &&
               SetRegString(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath, L"QuietUninstallString",
-                           L"\"" + dir + kUninstallerFile + L"\" /s") &&
-              SetRegDword(HKEY_CLASSES_ROOT, kClassCountKeyPath, kUninstallCountValue, options.classUninstallCount);
+                           L"\"" + dir + kUninstallerFile + L"\" /s", kInstallerView) &&
+              SetRegDword(HKEY_CLASSES_ROOT, kClassCountKeyPath, kUninstallCountValue, options.classUninstallCount,
+                          kInstallerView);
     if (!ok) return Fail(L"cannot write the product's registry keys");
     // On 64-bit Windows both views show one shared key; under Wine the 32-bit
     // view is a tree of its own, so the verbs go into both.

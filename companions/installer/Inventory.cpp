@@ -62,9 +62,9 @@ struct Observation {
     size_t viewerWindows = 0;
 };
 
-std::wstring DwordText(HKEY root, const std::wstring& path, const wchar_t* name) {
+std::wstring DwordText(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = 0) {
     uint32_t value = 0;
-    return GetRegDword(root, path, name, value) ? std::to_wstring(value) : L"absent";
+    return GetRegDword(root, path, name, value, view) ? std::to_wstring(value) : L"absent";
 }
 
 Observation Observe(const std::wstring& installDir, const SetupOptions& options) {
@@ -96,9 +96,9 @@ Observation Observe(const std::wstring& installDir, const SetupOptions& options)
     }
     o.uninstallTime = DwordText(HKEY_CURRENT_USER, kProductKeyPath, kUninstallTimeValue);
     o.uninstallCount = DwordText(HKEY_CURRENT_USER, kProductKeyPath, kUninstallCountValue);
-    o.machineKey = RegKeyExists(HKEY_LOCAL_MACHINE, kProductKeyPath);
-    o.uninstallInfo = RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath);
-    o.classCount = DwordText(HKEY_CLASSES_ROOT, kClassCountKeyPath, kUninstallCountValue);
+    o.machineKey = RegKeyExists(HKEY_LOCAL_MACHINE, kProductKeyPath, kInstallerView);
+    o.uninstallInfo = RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallInfoKeyPath, kInstallerView);
+    o.classCount = DwordText(HKEY_CLASSES_ROOT, kClassCountKeyPath, kUninstallCountValue, kInstallerView);
     for (const wchar_t* extension : kVerbExtensions) {
         for (const wchar_t* verb : kVerbNames) {
             const std::wstring key = VerbKeyPath(extension, verb);

@@ -28,9 +28,14 @@ constexpr wchar_t kManifestName[] = L"installconfig.xml";
 constexpr wchar_t kExpandTaskName[] = L"expandtask.dat";
 constexpr uint8_t kExpandTaskXorKey = 0xA7;  // also scrambles data\local_config.dat
 
+// The product family's installer is a 32-bit program: on 64-bit Windows its
+// machine-wide keys (product key, uninstall information, class registration)
+// land in the 32-bit view. The user's keys are shared by both views.
+constexpr REGSAM kInstallerView = KEY_WOW64_32KEY;
+
 // ---- Choices of this sample installer ---------------------------------------
 
-// The key the SDK stand-in names for "UNINSTALL_INFO_REG", under HKEY_LOCAL_MACHINE.
+// The key the SDK stand-in names for "UNINSTALL_INFO_REG", under HKEY_LOCAL_MACHINE (installer's view).
 constexpr wchar_t kUninstallInfoKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumenox";
 constexpr wchar_t kSingleInstanceName[] = L"QUninstallToolName_Lumenox";
 constexpr wchar_t kServiceName[] = L"qlumservice";

@@ -26,8 +26,9 @@ std::string ProbeLine(const std::wstring& dir) {
     if (!in || !std::getline(in, key)) return {};
     while (!key.empty() && (key.back() == '\r' || key.back() == '\n')) key.pop_back();
     base::unique_hkey opened;
-    const bool present = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, companion::FromUtf8(key).c_str(), 0, KEY_READ,
-                                         opened.put()) == ERROR_SUCCESS;
+    // The viewer is a 32-bit program: it sees the machine's keys in the 32-bit view.
+    const bool present = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, companion::FromUtf8(key).c_str(), 0,
+                                         KEY_READ | KEY_WOW64_32KEY, opened.put()) == ERROR_SUCCESS;
     return present ? "probe:present\r\n" : "probe:absent\r\n";
 }
 

@@ -25,19 +25,14 @@
 #include <vector>
 
 #include "app/SdkAbi.h"
+#include "../common/CompanionLog.h"
 
 namespace {
 
 HMODULE g_self = nullptr;
 std::mutex g_fileLock;
 
-std::wstring SelfDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameW(g_self, path, MAX_PATH);
-    std::wstring dir(path, n);
-    const size_t cut = dir.find_last_of(L"\\/");
-    return cut == std::wstring::npos ? std::wstring() : dir.substr(0, cut + 1);
-}
+std::wstring SelfDirectory() { return companion::ModuleDirectory(g_self); }
 
 std::string ToUtf8(const std::wstring& w) {
     if (w.empty()) return {};

@@ -8,6 +8,8 @@ SdkLibrary::SdkLibrary(base::unique_hmodule module, sdk::GetClassObjectFn get)
     : module_(std::move(module)), get_(get) {}
 
 std::unique_ptr<SdkLibrary> SdkLibrary::Load(const std::wstring& directory) {
+    // A bare name would be looked up along the library search path.
+    if (directory.empty()) return nullptr;
     std::wstring path = directory;
     removal::EnsureTrailingSeparator(path);
     path += sdk::kSdkLibraryName;

@@ -32,9 +32,9 @@ constexpr int32_t kLockKindFirst = 1;
 constexpr int32_t kLockKindSecond = 2;
 constexpr int kStepsDone = 18;
 
-bool ReadDword(HKEY root, const wchar_t* subkey, const wchar_t* name, uint32_t& value) {
+bool ReadDword(HKEY root, const wchar_t* subkey, const wchar_t* name, uint32_t& value, REGSAM view = 0) {
     base::unique_hkey key;
-    if (::RegOpenKeyExW(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    if (::RegOpenKeyExW(root, subkey, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return false;
     DWORD type = 0;
     DWORD data = 0;
     DWORD size = sizeof(data);
@@ -89,7 +89,7 @@ uint32_t ReadUserUninstallCount() {
 
 uint32_t ReadClassRegistrationCount() {
     uint32_t value = 0;
-    ReadDword(HKEY_CLASSES_ROOT, kClassRegistrationKey, kUninstallCountValue, value);
+    ReadDword(HKEY_CLASSES_ROOT, kClassRegistrationKey, kUninstallCountValue, value, removal::kInstallerView);
     return value;
 }
 
@@ -124,8 +124,12 @@ void PrepareLockLibrary(const std::wstring& installDir) {
     if (!lock) return;
 
     const manifest::ViewerSettings& settings = manifest::ViewerSettings::Instance();
-    const std::vector<std::wstring> params = LockLibraryParams(settings.tid1, settings.tid2, settings.id,
-                                                               settings.uuid, manifest::LocalConfig::Instance().GetTryNo());
+    // The installation directory is the executable's own: its local
+    // configuration carries the try number (read once per process).
+    manifest::LocalConfig& localConfig = manifest::LocalConfig::Instance();
+    localConfig.LoadLocalConfig(installDir);
+    const std::vector<std::wstring> params =
+        LockLibraryParams(settings.tid1, settings.tid2, settings.id, settings.uuid, localConfig.GetTryNo());
     std::vector<const wchar_t*> items;
     for (const std::wstring& p : params) items.push_back(p.c_str());
     AskThenAct(lock.get(), items, settings.tid1, settings.tid2, kLockKindFirst);

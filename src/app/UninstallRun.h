@@ -42,7 +42,8 @@ uint32_t NextProgressPercent(uint32_t percent, bool workerEnded);
 uint32_t NextUninstallCount(uint32_t previousUserCount, uint32_t classRegistrationCount);
 // "uninstall_count" of the user's product key; 0 when absent.
 uint32_t ReadUserUninstallCount();
-// "uninstall_count" of the class-registration key; 0 when absent or not four bytes.
+// "uninstall_count" of the class-registration key (in the installer's view); 0
+// when absent or not four bytes.
 uint32_t ReadClassRegistrationCount();
 // Writes "uninstall_time" (now) and "uninstall_count" into the user's product key.
 void RecordUninstallTimeAndCount(uint32_t previousUserCount, uint32_t nowSeconds);

@@ -11,6 +11,12 @@
 #include "ui/LxApp.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Every file and library of the run is found through the executable's own
+    // directory. Without it, names alone would reach the current directory and
+    // the library search path: then nothing is done at all.
+    const std::wstring ownDirectory = removal::GetExeDirectoryWithSeparator();
+    if (ownDirectory.empty()) return 0;
+
     ui::RegisterListMessages();
     ui::DwmApi::Get();
 
@@ -26,8 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    manifest::ExpandTaskList::Instance().Load(removal::GetExeDirectoryWithSeparator() +
-                                              manifest::kExpandTaskFileName);
+    manifest::ExpandTaskList::Instance().Load(ownDirectory + manifest::kExpandTaskFileName);
 
     const std::wstring selfPath = removal::GetModulePath(nullptr);
     app::AddFirewallException(selfPath);

@@ -87,15 +87,17 @@ int32_t CMainProgramCorrelation::LoadMainProgram(XmlConfigDocument& document, co
 void CMainProgramCorrelation::RemoveUninstallInfoKey(const std::wstring& installDir,
                                                      const ManifestEnvironment& env) const {
     // The uninstaller runs elevated: a main program that the manifest places
-    // outside the installation directory is not started.
+    // outside the installation directory, by its text or through a link on
+    // the way, is not started.
     std::wstring inside;
-    if (removal::JoinInsideDirectory(installDir, relative_, inside)) {
+    if (removal::JoinInsideDirectoryWithoutLinks(installDir, relative_, inside)) {
         QInstallLoader loader;
         loader.Init(kInstallLoaderKindExe, path_);
         loader.Run();
     }
     const app::ProductValueLookup& lookup = LookupOf(env);
-    removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, lookup.Lookup(removal::kUninstallInfoValueKey));
+    removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, lookup.Lookup(removal::kUninstallInfoValueKey),
+                                removal::kInstallerView);
     removal::CCommonRegister::Instance();
     removal::RemoveUninstallInfo(lookup);
 }

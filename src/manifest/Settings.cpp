@@ -1,13 +1,13 @@
 #include "manifest/Settings.h"
 
 #include <array>
-#include <mutex>
 
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/Identity.h"
 #include "manifest/XmlConfigDocument.h"
 #include "removal/Paths.h"
+#include "removal/Registry.h"
 
 namespace manifest {
 namespace {
@@ -157,11 +157,6 @@ void LocalConfig::LoadLocalConfig(const std::wstring& exeDirectory) {
     document_.Parse(DecodeIniBytes(text));
 }
 
-void LocalConfig::LoadLocalConfig() {
-    static std::once_flag once;
-    std::call_once(once, [this] { LoadLocalConfig(removal::GetModuleDirectory(nullptr)); });
-}
-
 int LocalConfig::GetTryNo() const { return document_.GetInt(L"config", L"tryno", kDefaultTryNo); }
 
 // ---- Product-search container -----------------------------------------------
@@ -294,7 +289,11 @@ uint32_t EvaluateProductSearch(const ProductSearchData& data) {
         const HKEY root = ProductSearchRoot(probe.hkey);
         if (root == nullptr) continue;
         base::unique_hkey key;
-        if (::RegOpenKeyExW(root, probe.path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) continue;
+        // Installation paths are read where the family's 32-bit installers wrote them.
+        if (::RegOpenKeyExW(root, probe.path.c_str(), 0, KEY_READ | removal::kInstallerView, key.put()) !=
+            ERROR_SUCCESS) {
+            continue;
+        }
         const std::wstring installDir = ReadStringValue(key.get(), probe.key);
         if (installDir.empty()) continue;
         if (FileIsPresent(ProductExePath(installDir, probe.exe))) mask |= bit;

@@ -49,9 +49,10 @@ class LocalConfig {
 public:
     static LocalConfig& Instance();
 
-    // Once per object; a missing or unreadable file leaves the defaults.
+    // "data\local_config.dat" below the executable's directory (with or without
+    // trailing separator); once per object, so once per process for Instance().
+    // A missing or unreadable file leaves the defaults.
     void LoadLocalConfig(const std::wstring& exeDirectory);
-    void LoadLocalConfig();
     int GetTryNo() const;
     bool loaded() const noexcept { return loaded_; }
 

@@ -65,8 +65,9 @@ int CShortcut::Execute(const XmlConfigDocument& element) {
     const std::wstring desktop = shell_.desktopFolder ? shell_.desktopFolder() : std::wstring();
     if (desktop.empty()) return 0;
     std::wstring link;
-    // The uninstaller runs elevated: a name must not reach beyond the desktop.
-    if (!removal::JoinInsideDirectory(desktop, name, link)) return 0;
+    // The uninstaller runs elevated: a name must not reach beyond the desktop,
+    // by its text or through a link on the way.
+    if (!removal::JoinInsideDirectoryWithoutLinks(desktop, name, link)) return 0;
 
     // Unpinning needs the link file, so it comes before the deletion.
     if (pinned == kPinnedFlag && shell_.requestVerb) shell_.requestVerb(link, kTaskbarUnpinVerb);
@@ -84,8 +85,9 @@ int CStartMenu::Execute(const XmlConfigDocument& element) {
     if (programs.empty()) return 0;
     std::wstring folder;
     // An empty "dir" would name the programs folder itself, and one that
-    // climbs out would reach anything on the machine: both remove nothing.
-    if (!removal::JoinInsideDirectory(programs, dir, folder)) return 0;
+    // climbs out, by its text or through a link on the way, would reach
+    // anything on the machine: both remove nothing.
+    if (!removal::JoinInsideDirectoryWithoutLinks(programs, dir, folder)) return 0;
     return removal::DeleteDirectoryTree(folder) ? 1 : 0;
 }
 

@@ -45,21 +45,6 @@ void RemoveLink(const std::wstring& path, DWORD attributes) {
     }
 }
 
-// True when a directory between `installDir` and the item (the item itself
-// excluded) is a link: following it could reach files outside the installation.
-bool PassesThroughLink(const std::wstring& installDir, const std::wstring& item) {
-    const std::wstring trimmed = WithoutTrailingSeparator(item);
-    std::wstring base = installDir;
-    EnsureTrailingSeparator(base);
-    size_t pos = base.size();
-    for (;;) {
-        pos = trimmed.find(L'\\', pos);
-        if (pos == std::wstring::npos) return false;
-        if (IsLink(::GetFileAttributesW(trimmed.substr(0, pos).c_str()))) return true;
-        ++pos;
-    }
-}
-
 // A path in one spelling (full, long names), so that two spellings of one file
 // compare equal when case is ignored. What cannot be resolved stays as it is.
 std::wstring FullLongPath(const std::wstring& path) {
@@ -191,7 +176,7 @@ bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring&
         std::wstring item;
         // The uninstaller runs elevated: an item that would leave the
         // installation directory, or reach outside it through a link, is skipped.
-        if (!JoinInsideDirectory(installDir, relative, item) || PassesThroughLink(installDir, item)) {
+        if (!JoinInsideDirectoryWithoutLinks(installDir, relative, item)) {
             if (!directoryList) lastResult = false;
             continue;
         }

@@ -1,5 +1,7 @@
 #include "removal/PathContainment.h"
 
+#include <windows.h>
+
 #include <vector>
 
 #include "removal/Paths.h"
@@ -8,6 +10,10 @@ namespace removal {
 namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool IsLink(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
 
 // The platform strips trailing dots and blanks from path segments, so a
 // segment made only of them could mean ".." or nothing at all: refuse it
@@ -58,6 +64,26 @@ bool JoinInsideDirectory(const std::wstring& directory, const std::wstring& rela
     if (IsSeparator(relative.back())) result.push_back(L'\\');
     joined = std::move(result);
     return true;
+}
+
+bool PassesThroughLink(const std::wstring& directory, const std::wstring& item) {
+    std::wstring trimmed = item;
+    while (!trimmed.empty() && IsSeparator(trimmed.back())) trimmed.pop_back();
+    std::wstring base = directory;
+    EnsureTrailingSeparator(base);
+    for (size_t pos = base.size();; ++pos) {
+        pos = trimmed.find(L'\\', pos);
+        if (pos == std::wstring::npos) return false;
+        if (IsLink(::GetFileAttributesW(trimmed.substr(0, pos).c_str()))) return true;
+    }
+}
+
+bool JoinInsideDirectoryWithoutLinks(const std::wstring& directory, const std::wstring& relative,
+                                     std::wstring& joined) {
+    if (!JoinInsideDirectory(directory, relative, joined)) return false;
+    if (!PassesThroughLink(directory, joined)) return true;
+    joined.clear();
+    return false;
 }
 
 }  // namespace removal

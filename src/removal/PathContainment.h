@@ -1,5 +1,6 @@
-// Joining untrusted relative paths (manifest items, start-menu folders) to a
-// directory without ever leaving it. Pure string logic, no platform calls.
+// Joining untrusted relative paths (manifest items, start-menu folders,
+// shortcut names) to a directory without ever leaving it: by text (pure
+// string logic) and through the platform's links on the way.
 #pragma once
 
 #include <string>
@@ -14,5 +15,14 @@ namespace removal {
 // "..", and a result that is `directory` itself. A trailing separator of
 // `relative` is kept. `joined` is left empty when the answer is false.
 bool JoinInsideDirectory(const std::wstring& directory, const std::wstring& relative, std::wstring& joined);
+
+// True when a directory between `directory` and `item` (both excluded) is a
+// link (junction or symbolic link): following it could reach anything.
+bool PassesThroughLink(const std::wstring& directory, const std::wstring& item);
+
+// JoinInsideDirectory, and no link on the way from `directory` to the result
+// (a link as the result itself is fine: it is removed as a link).
+bool JoinInsideDirectoryWithoutLinks(const std::wstring& directory, const std::wstring& relative,
+                                     std::wstring& joined);
 
 }  // namespace removal

@@ -30,12 +30,16 @@ constexpr size_t kDriveNameChars = 2;
 // Module path with its last component removed by the platform's rule:
 // C:\a\b\x.exe gives C:\a\b, C:\x.exe gives C:\ (the root keeps its backslash).
 bool DirectoryOfModule(HMODULE module, std::wstring& value) {
-    wchar_t buffer[kMaxPathChars + 1] = {};
-    const DWORD length = ::GetModuleFileNameW(module, buffer, static_cast<DWORD>(kMaxPathChars));
-    // A truncated answer is no path at all.
-    if (length == 0 || length >= kMaxPathChars) return false;
-    ::PathRemoveFileSpecW(buffer);
-    value = buffer;
+    std::wstring path = GetModulePath(module);
+    if (path.empty()) return false;
+    if (path.size() < kMaxPathChars) {
+        ::PathRemoveFileSpecW(path.data());
+        value = path.c_str();
+        return true;
+    }
+    // The platform's removal works on at most 260 characters; a longer path
+    // lies below a directory, so dropping the last component is its rule.
+    value = path.substr(0, path.find_last_of(L'\\'));
     return true;
 }
 
@@ -102,10 +106,15 @@ std::wstring OwnArchitectureSystemFolder() {
 }  // namespace
 
 std::wstring GetModulePath(HMODULE module) {
-    wchar_t buffer[kMaxPathChars] = {};
-    const DWORD length = ::GetModuleFileNameW(module, buffer, static_cast<DWORD>(kMaxPathChars));
-    if (length == 0 || length >= kMaxPathChars) return {};
-    return std::wstring(buffer, length);
+    // An installation may lie deeper than 260 characters: the buffer grows
+    // until the answer fits. A truncated answer is no path at all.
+    for (size_t capacity = kMaxPathChars; capacity <= kMaxLongPathChars; capacity *= 2) {
+        std::wstring buffer(capacity, L'\0');
+        const DWORD length = ::GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(capacity));
+        if (length == 0) return {};
+        if (length < capacity) return buffer.substr(0, length);
+    }
+    return {};
 }
 
 std::wstring GetModuleDirectory(HMODULE module) {

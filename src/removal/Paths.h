@@ -12,9 +12,11 @@
 namespace removal {
 
 constexpr size_t kMaxPathChars = MAX_PATH;  // 260, the platform's classic path limit
+constexpr size_t kMaxLongPathChars = 32768;  // the platform's limit for paths in the "\\?\" form
 
-// Full path of a module as the platform reports it; the running executable for
-// nullptr. Empty when the platform cannot report it.
+// Full path of a module as the platform reports it, also beyond 260
+// characters; the running executable for nullptr. Empty when the platform
+// cannot report it.
 std::wstring GetModulePath(HMODULE module = nullptr);
 // Module path up to and including its last backslash (else last slash, else empty).
 std::wstring GetModuleDirectory(HMODULE module = nullptr);

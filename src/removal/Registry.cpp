@@ -105,17 +105,21 @@ UtilObject<Interface> CreateUtilObject(const std::wstring& library, const GUID& 
 
 }  // namespace
 
-LONG DeleteRegistryTree(HKEY root, const std::wstring& subkey) {
+LONG DeleteRegistryTree(HKEY root, const std::wstring& subkey, REGSAM view) {
     if (subkey.empty()) return ERROR_INVALID_PARAMETER;
+    view &= kViewFlags;
     base::unique_hkey key;
-    LONG status = ::RegOpenKeyExW(root, subkey.c_str(), 0, kTreeAccess, key.put());
+    LONG status = ::RegOpenKeyExW(root, subkey.c_str(), 0, kTreeAccess | view, key.put());
     if (status != ERROR_SUCCESS) return status;
     wchar_t name[kTreeNameChars];
     while (ReadFirstSubKey(key.get(), name, kTreeNameChars)) {
-        status = DeleteRegistryTree(key.get(), name);
+        status = DeleteRegistryTree(key.get(), name, view);
         if (status != ERROR_SUCCESS) return status;
     }
     key.reset();
+    if (view != 0) {
+        if (const RegDeleteKeyExFn deleteEx = DeleteKeyExEntry()) return deleteEx(root, subkey.c_str(), view, 0);
+    }
     return ::RegDeleteKeyW(root, subkey.c_str());
 }
 
@@ -144,8 +148,8 @@ LONG RemoveUninstallInfo(const app::ProductValueLookup& lookup) {
 LONG RemoveUninstallInfoAt(const std::wstring& uninstallKeyPath) {
     if (uninstallKeyPath.empty()) return ERROR_SUCCESS;
     // Each deletion is tried whatever the one before answered.
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kProductKeyPath);
-    DeleteRegistryTree(HKEY_LOCAL_MACHINE, uninstallKeyPath);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, kProductKeyPath, kInstallerView);
+    DeleteRegistryTree(HKEY_LOCAL_MACHINE, uninstallKeyPath, kInstallerView);
     DeleteRegistryTree(HKEY_CURRENT_USER, uninstallKeyPath);
     return DeleteRegistryTree(HKEY_CURRENT_USER, kProductKeyPath);
 }

@@ -19,6 +19,14 @@ constexpr wchar_t kProductKeyPath[] = L"Software\\qlumenox_varko";
 // Product value whose answer is the installer's uninstall-information key path.
 constexpr wchar_t kUninstallInfoValueKey[] = L"UNINSTALL_INFO_REG";
 
+// The product family's installer is a 32-bit program: on 64-bit Windows its
+// machine-wide keys (the product key, the uninstall information, the class
+// registration) land in the 32-bit registry view. Both builds open those keys
+// in that view, so the 64-bit build meets them where the 32-bit build does.
+// Keys that Windows shares between the views (the user's Software tree) are
+// opened as they are.
+constexpr REGSAM kInstallerView = KEY_WOW64_32KEY;
+
 // An extension's verbs live under this key of HKEY_CLASSES_ROOT; filled with the extension.
 constexpr wchar_t kShellKeyFormat[] = L"SystemFileAssociations\\%s\\Shell";
 
@@ -40,17 +48,19 @@ constexpr std::array<const wchar_t*, 92> kShellVerbExtensions = {
     L".rgb",  L".rgba", L".bw",    L".ico",  L".wap",  L".wbmp", L".wbm",  L".webp", L".tga",  L".targa",
     L".tif",  L".tiff"};
 
-// Deletes root\subkey with everything below it, in the process's default view.
-// Returns the platform's error code, 0 on success. An empty subkey path is
-// refused (ERROR_INVALID_PARAMETER): it would name the root itself.
-LONG DeleteRegistryTree(HKEY root, const std::wstring& subkey);
+// Deletes root\subkey with everything below it, in the given registry view
+// (0: the process's default view). Returns the platform's error code, 0 on
+// success. An empty subkey path is refused (ERROR_INVALID_PARAMETER): it would
+// name the root itself.
+LONG DeleteRegistryTree(HKEY root, const std::wstring& subkey, REGSAM view = 0);
 
 // Deletes parent\name with everything below it in the registry view the
 // parent was opened in (viewFlags: KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0).
 LONG RecurseDeleteSubKey(HKEY parent, const std::wstring& name, REGSAM viewFlags);
 
 // Deletes the product keys of both hives and the uninstall-information key
-// that the process-wide product value lookup names. Returns the last
+// that the process-wide product value lookup names; the machine's keys in the
+// installer's view. Returns the last
 // deletion's code, 0 when the lookup names no key (then nothing is deleted).
 LONG RemoveUninstallInfo();
 // The same through a given lookup.

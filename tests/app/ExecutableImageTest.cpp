@@ -56,7 +56,9 @@ TEST(ExecutableImage, IsA64BitGuiProgramWithoutRuntimeDlls) {
     EXPECT_EQ(info.imports.find("libwinpthread"), std::string::npos) << info.imports;
 }
 
-TEST(ExecutableImage, ManifestRequestsAdministrator) {
+TEST(ExecutableImage, ManifestRequestsAdministratorAndLongPaths) {
     const std::string manifest = ReadManifestResource(testing_support::BinDir() + L"uninst.exe");
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
+    // An installation may lie deeper than 260 characters.
+    EXPECT_NE(manifest.find("SMI/2016/WindowsSettings\">true</longPathAware>"), std::string::npos) << manifest;
 }

@@ -29,15 +29,18 @@ public:
     ~ClassCount() { Clear(); }
     void Set(const void* data, DWORD size, DWORD type = REG_DWORD) {
         base::unique_hkey key;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kClassRegistrationKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                    key.put(), nullptr),
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kClassRegistrationKey, 0, nullptr, 0,
+                                    KEY_ALL_ACCESS | removal::kInstallerView, nullptr, key.put(), nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(::RegSetValueExW(key.get(), kUninstallCountValue, 0, type, static_cast<const BYTE*>(data), size),
                   ERROR_SUCCESS);
     }
 
 private:
-    static void Clear() { ::RegDeleteTreeW(HKEY_CLASSES_ROOT, L"CLSID\\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}"); }
+    static void Clear() {
+        removal::DeleteRegistryTree(HKEY_CLASSES_ROOT, L"CLSID\\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}",
+                                    removal::kInstallerView);
+    }
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "SampleLayout.h"
 #include "base/text.h"
 #include "base/unique_any.h"
+#include "removal/Registry.h"
 #include "support/SampleInstallation.h"
 
 namespace {
@@ -47,12 +48,9 @@ sample::SetupOptions OptionsOf(const std::vector<std::wstring>& args) {
 // view, our shortcuts and the start-menu folder (decoys and foreign entries stay).
 void RemoveByHand(const SampleInstallation& installation) {
     testing_support::RemoveTree(installation.dir());
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, sample::kProductKeyPath);
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, sample::kProductKeyPath);
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, sample::kProductKeyPath);
-    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, sample::kProductKeyPath);
-    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath);
-    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath);
+    removal::DeleteRegistryTree(HKEY_CURRENT_USER, sample::kProductKeyPath);
+    removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, sample::kProductKeyPath, sample::kInstallerView);
+    removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath, sample::kInstallerView);
     for (const wchar_t* extension : sample::kVerbExtensions) {
         for (const wchar_t* verb : sample::kVerbNames) {
             base::unique_hkey shell;

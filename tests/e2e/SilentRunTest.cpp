@@ -57,10 +57,14 @@ std::vector<std::string> ValueNames(HKEY root, const wchar_t* path) {
     return names;
 }
 
-uint32_t ReadDword(HKEY root, const wchar_t* path, const wchar_t* name) {
+uint32_t ReadDword(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM view = 0) {
+    base::unique_hkey key;
     DWORD value = 0;
     DWORD size = sizeof(value);
-    if (::RegGetValueW(root, path, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) return ~0u;
+    if (::RegOpenKeyExW(root, path, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS ||
+        ::RegGetValueW(key.get(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
+        return ~0u;
+    }
     return value;
 }
 
@@ -157,7 +161,8 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, sample::kProductKeyPath, sample::kUninstallCountValue),
               kDefaultClassCount + 1);
     // Only read, never written.
-    EXPECT_EQ(ReadDword(HKEY_CLASSES_ROOT, sample::kClassCountKeyPath, sample::kUninstallCountValue),
+    EXPECT_EQ(ReadDword(HKEY_CLASSES_ROOT, sample::kClassCountKeyPath, sample::kUninstallCountValue,
+                        sample::kInstallerView),
               kDefaultClassCount);
 
     // The self-removal script, named after the tick count, in the uninstaller's temporary folder.
@@ -198,8 +203,8 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     } else {
         EXPECT_EQ(inventory["verbs-view64"], "0/276");
     }
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sample::kProductKeyPath));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sample::kProductKeyPath, sample::kInstallerView));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath, sample::kInstallerView));
     EXPECT_FALSE(ServiceRegistered(sample::kServiceName));
     EXPECT_EQ(inventory["processes"], "0");
     EXPECT_EQ(::FindWindowW(sample::kViewerClassName, nullptr), nullptr);

@@ -116,22 +116,29 @@ TEST(RemoveUninstallInfo, DeletesProductAndUninstallKeysNamedByTheSdk) {
     ASSERT_TRUE(WriteUtf8(dir / L"qsdxbase_values.txt", std::wstring(L"UNINSTALL_INFO_REG=") + kUninstallPath + L"\n"));
     ScopedKeys keys;
     const std::wstring neighbour = std::wstring(kUninstallPath) + L"_neighbour";
-    ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, std::wstring(removal::kProductKeyPath) + L"\\settings"));
+    // The installer's machine keys lie in the 32-bit view; the same names in
+    // the 64-bit view are somebody else's.
+    for (const REGSAM view : {kView32, kView64}) {
+        ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, std::wstring(removal::kProductKeyPath) + L"\\settings", view));
+        ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, std::wstring(kUninstallPath) + L"\\sub", view));
+        keys.Track(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, view);
+        keys.Track(HKEY_LOCAL_MACHINE, kUninstallPath, view);
+    }
     ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, std::wstring(removal::kProductKeyPath) + L"\\settings"));
-    ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, std::wstring(kUninstallPath) + L"\\sub"));
     ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, kUninstallPath));
-    ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, neighbour));
-    keys.Track(HKEY_LOCAL_MACHINE, removal::kProductKeyPath);
+    ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, neighbour, kView32));
     keys.Track(HKEY_CURRENT_USER, removal::kProductKeyPath);
 
     app::ProductValueLookup lookup(dir.path());
     ASSERT_TRUE(lookup.HasObject());
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_SUCCESS);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, removal::kProductKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, kView32));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, removal::kProductKeyPath));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallPath, kView32));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallPath));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, neighbour));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, neighbour, kView32));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(removal::kProductKeyPath) + L"\\settings", kView64));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::wstring(kUninstallPath) + L"\\sub", kView64));
 
     // Nothing left: the result is the last deletion's not-found code.
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_FILE_NOT_FOUND);
@@ -140,7 +147,7 @@ TEST(RemoveUninstallInfo, DeletesProductAndUninstallKeysNamedByTheSdk) {
 TEST(RemoveUninstallInfo, WithoutTheSdkTakesTheValueNameAsKeyPath) {
     TempDir empty(L"reg");
     ScopedKeys keys;
-    ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, removal::kProductKeyPath));
+    ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, kView32));
     ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, std::wstring(removal::kProductKeyPath) + L"\\settings"));
     keys.Track(HKEY_CURRENT_USER, removal::kProductKeyPath);
     // The literal name is what gets deleted, here as a top-level user key.
@@ -149,7 +156,7 @@ TEST(RemoveUninstallInfo, WithoutTheSdkTakesTheValueNameAsKeyPath) {
     app::ProductValueLookup lookup(empty.path());
     ASSERT_FALSE(lookup.HasObject());
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_SUCCESS);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, removal::kProductKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, kView32));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, removal::kProductKeyPath));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, removal::kUninstallInfoValueKey));
 }
@@ -159,13 +166,13 @@ TEST(RemoveUninstallInfo, SdkWithoutTheValueDeletesNothing) {
     ASSERT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
     ASSERT_TRUE(WriteUtf8(dir / L"qsdxbase_values.txt", L"OTHER=x\n"));
     ScopedKeys keys;
-    ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, removal::kProductKeyPath));
+    ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, kView32));
     ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, removal::kProductKeyPath));
 
     app::ProductValueLookup lookup(dir.path());
     ASSERT_TRUE(lookup.HasObject());
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_SUCCESS);
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, removal::kProductKeyPath));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, kView32));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, removal::kProductKeyPath));
     EXPECT_EQ(removal::RemoveUninstallInfoAt(L""), ERROR_SUCCESS);
 }

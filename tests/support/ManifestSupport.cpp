@@ -4,12 +4,14 @@
 
 #include <atomic>
 
+#include "removal/Registry.h"
 #include "support/ServiceSupport.h"
 
 namespace testing_support {
 namespace {
 
 constexpr wchar_t kUninstallListPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+using removal::kInstallerView;
 
 std::wstring UniqueSuffix() {
     static std::atomic<unsigned> counter{0};
@@ -69,8 +71,8 @@ manifest::ShellEnvironment RecordingShell::environment() const {
 
 ScopedMachineKey::ScopedMachineKey(std::wstring path) : path_(std::move(path)) {
     base::unique_hkey key;
-    created_ = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                 key.put(), nullptr) == ERROR_SUCCESS;
+    created_ = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kInstallerView,
+                                 nullptr, key.put(), nullptr) == ERROR_SUCCESS;
     if (created_) {
         // A value and a subkey, so that the deletion has to take a whole tree.
         const wchar_t name[] = L"Lumenox";
@@ -80,11 +82,12 @@ ScopedMachineKey::ScopedMachineKey(std::wstring path) : path_(std::move(path)) {
     }
 }
 
-ScopedMachineKey::~ScopedMachineKey() { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str()); }
+ScopedMachineKey::~ScopedMachineKey() { removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, path_, kInstallerView); }
 
 bool ScopedMachineKey::Exists(const std::wstring& path) {
     base::unique_hkey key;
-    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | kInstallerView, key.put()) ==
+           ERROR_SUCCESS;
 }
 
 std::wstring UniqueUninstallKeyPath() { return kUninstallListPath + (L"qlumtest_" + UniqueSuffix()); }

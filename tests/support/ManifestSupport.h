@@ -64,7 +64,8 @@ private:
     std::shared_ptr<std::vector<VerbRequest>> requests_ = std::make_shared<std::vector<VerbRequest>>();
 };
 
-// HKEY_LOCAL_MACHINE\<path> created for one test and deleted with the object.
+// HKEY_LOCAL_MACHINE\<path> in the installer's (32-bit) registry view, created
+// for one test and deleted with the object.
 class ScopedMachineKey {
 public:
     explicit ScopedMachineKey(std::wstring path);

@@ -78,8 +78,11 @@ CapturedRun RunCaptured(const std::wstring& program, const std::wstring& argumen
 
 SampleInstallation::SampleInstallation(const std::wstring& options, const std::wstring& dirName)
     : root_(L"sample"), dir_(root_.path() + dirName + L"\\") {
-    // The installer makes the directory itself, not the folders above it.
-    ::SHCreateDirectoryExW(nullptr, dir_.substr(0, dir_.find_last_of(L'\\', dir_.size() - 2)).c_str(), nullptr);
+    // The installer makes the directory itself, not the folders above it; one
+    // at a time, so that paths beyond MAX_PATH work too.
+    for (size_t end = dirName.find(L'\\'); end != std::wstring::npos; end = dirName.find(L'\\', end + 1)) {
+        ::CreateDirectoryW((root_.path() + dirName.substr(0, end)).c_str(), nullptr);
+    }
     install_ = Setup(Quoted() + L" " + options);
 }
 

@@ -53,6 +53,27 @@ std::string ReadTrace(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
     return text;
 }
 
+// Wine's CreateProcessW refuses a program path of 260 characters or more, but
+// starts the program by its name from its own directory; the program still
+// gets the caller's current directory.
+bool StartProgram(const std::wstring& program, std::wstring& line, DWORD flags, std::vector<wchar_t>& environment,
+                  STARTUPINFOW& si, PROCESS_INFORMATION& pi) {
+    void* const block = environment.empty() ? nullptr : environment.data();
+    const size_t cut = program.find_last_of(L'\\');
+    if (program.size() < MAX_PATH || cut == std::wstring::npos) {
+        return ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, block, nullptr, &si,
+                                &pi) != FALSE;
+    }
+    std::wstring previous(::GetCurrentDirectoryW(0, nullptr), L'\0');
+    ::GetCurrentDirectoryW(static_cast<DWORD>(previous.size()), previous.data());
+    previous.resize(std::wcslen(previous.c_str()));
+    if (!::SetCurrentDirectoryW(program.substr(0, cut + 1).c_str())) return false;
+    const bool started = ::CreateProcessW(program.substr(cut + 1).c_str(), line.data(), nullptr, nullptr, FALSE, flags,
+                                          block, previous.c_str(), &si, &pi) != FALSE;
+    ::SetCurrentDirectoryW(previous.c_str());
+    return started;
+}
+
 }  // namespace
 
 TracedRun RunTraced(const std::wstring& program, const std::wstring& arguments, const std::wstring& tempDir,
@@ -67,10 +88,7 @@ TracedRun RunTraced(const std::wstring& program, const std::wstring& arguments, 
     PROCESS_INFORMATION pi = {};
     const DWORD flags = DEBUG_ONLY_THIS_PROCESS | CREATE_UNICODE_ENVIRONMENT;
     const DWORD start = ::GetTickCount();
-    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, flags,
-                          environment.empty() ? nullptr : environment.data(), nullptr, &si, &pi)) {
-        return run;
-    }
+    if (!StartProgram(program, line, flags, environment, si, pi)) return run;
     base::unique_handle process(pi.hProcess);
     base::unique_handle thread(pi.hThread);
     run.started = true;
