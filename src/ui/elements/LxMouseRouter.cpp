@@ -38,9 +38,9 @@ LxMouseRules LxMouseRules::Extended() { return {&WizardHostClasses(), true, fals
 LxMouseRules LxMouseRules::Plain() { return {&MessageBoxHostClasses(), false, true}; }
 
 void LxMouseRouter::SetRoots(CLxWindow* header, CLxWindow* body, CLxWindow* footer) {
-    roots_[0] = header;
-    roots_[1] = body;
-    roots_[2] = footer;
+    roots_[0] = header ? header->Handle() : 0;
+    roots_[1] = body ? body->Handle() : 0;
+    roots_[2] = footer ? footer->Handle() : 0;
     Forget();
 }
 
@@ -56,7 +56,8 @@ void LxMouseRouter::Forget() {
 }
 
 CLxWindow* LxMouseRouter::HitTest(int x, int y) const {
-    for (CLxWindow* root : roots_) {
+    for (const uint32_t handle : roots_) {
+        CLxWindow* root = FindElement(handle);
         if (!root || !root->IsVisible(false)) continue;
         if (const uint32_t hit = root->HitTest(x, y, true)) return FindElement(hit);
     }
@@ -66,7 +67,7 @@ CLxWindow* LxMouseRouter::HitTest(int x, int y) const {
 bool LxMouseRouter::InHeader(const CLxWindow& element) const {
     if (!roots_[0]) return false;
     for (const CLxWindow* e = &element; e; e = e->Parent()) {
-        if (e == roots_[0]) return true;
+        if (e->Handle() == roots_[0]) return true;
     }
     return false;
 }

@@ -72,6 +72,8 @@ public:
     LxMouseRouter(ILxMouseHost& host, LxMouseRules rules) : host_(host), rules_(rules) {}
 
     // The root panels, tried in this order by hit tests (any may be null).
+    // They are held by handle: panels replaced by a new layout hit nothing
+    // until the host sets the new ones.
     void SetRoots(CLxWindow* header, CLxWindow* body, CLxWindow* footer);
     void SetLayer(bool resizable, bool noMove);
     // The host's last answer to the non-client hit test.
@@ -102,7 +104,7 @@ private:
 
     ILxMouseHost& host_;
     LxMouseRules rules_;
-    CLxWindow* roots_[3] = {};
+    uint32_t roots_[3] = {};
     bool resizable_ = false;
     bool noMove_ = false;
     int lastHitCode_ = kHitClient;

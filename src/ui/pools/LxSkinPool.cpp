@@ -197,8 +197,9 @@ SIZE CLxBitmapSkin::GetSkinSize() {
 }
 
 void CLxBitmapSkin::Draw(HDC dc, const RECT& rect, int state, BYTE alpha, bool scaled) {
+    if (IsEmptyRect(rect)) return;
     const LxImage* image = Image();
-    if (!image || IsEmptyRect(rect)) return;
+    if (!image) return;
     int subwidth = subwidth_;
     int left = left_;
     int top = top_;
