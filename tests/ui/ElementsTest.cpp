@@ -124,7 +124,8 @@ TEST(UiElements, NeedRedrawWhenStateChange) {
     CleanPools clean;
     ServedSources served;
     served.Add(1, L"png", EncodeImage(Bands({kRed, kGreen}, 2, 2), 4, 2));
-    LxSkinPool::Global().LoadDocument("<skins><png name='sliced' src='1' subwidth='2'/><png name='one' src='1'/></skins>");
+    LxSkinPool::Global().LoadDocument(
+        "<skins><png name='sliced' src='1' subwidth='2'/><png name='one' src='1'/></skins>");
     LxStylePool::Global().LoadDocument(
         "<style><class name='sliced' skin='sliced'/><class name='one' skin='one'/><class name='hov' crhover='ff0000'/>"
         "<class name='hf' hoverfont='0002'/><class name='push' crpush='ff0000'/><class name='plain' crtext='ff0000'/>"

@@ -128,7 +128,8 @@ TEST(UiLayout, LayerAttributesGiveStyles) {
         EXPECT_EQ(layout.Layer().exStyle, c.exStyle) << c.attributes;
     }
     LxLayout sized;
-    sized.LoadLayout("<layer width='300' height='99999999999' min_width='400' min_height='-3' title='标题' nomove='1'/>");
+    sized.LoadLayout(
+        "<layer width='300' height='99999999999' min_width='400' min_height='-3' title='标题' nomove='1'/>");
     EXPECT_EQ(sized.InitialClientSize().cx, 400);
     EXPECT_EQ(sized.InitialClientSize().cy, kMaxCoordinate);
     EXPECT_EQ(sized.Layer().title, L"标题");

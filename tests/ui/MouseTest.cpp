@@ -56,7 +56,8 @@ TEST(UiMouse, ClickOnAButtonOrItsTextNotifiesTheButton) {
     for (int target : {10, 11}) {
         Mouse m;
         m.Click(target);
-        EXPECT_EQ(m.host.Notifications(), (std::vector<std::string>{N(LXNM_LBUTTONDOWN, 10), N(LXNM_CLICK, 10, "dlgbtnEx2")}));
+        EXPECT_EQ(m.host.Notifications(),
+                  (std::vector<std::string>{N(LXNM_LBUTTONDOWN, 10), N(LXNM_CLICK, 10, "dlgbtnEx2")}));
         EXPECT_EQ(m.State(10) & kStatePush, 0u);
         EXPECT_FALSE(m.router.Captured());
         EXPECT_EQ(m.host.Count("capture"), 2);

@@ -165,7 +165,9 @@ TEST(UiPools, ImagesDecodedOncePerId) {
         "<skins><png name='a' src='1' subwidth='4'/><png name='b' src='1'/><png name='none' src='9998'/></skins>");
     LxDib dib(16, 16);
     for (int i = 0; i < 50; ++i) {
-        for (const char* name : {"a", "b", "none"}) LxSkinPool::Global().GetSkin(name)->Draw(dib.dc(), {0, 0, 16, 16}, i, 255);
+        for (const char* name : {"a", "b", "none"}) {
+            LxSkinPool::Global().GetSkin(name)->Draw(dib.dc(), {0, 0, 16, 16}, i, 255);
+        }
     }
     EXPECT_EQ(LxImagePool::Png().DecodedCount(), 1u);
     EXPECT_EQ(served.Requests(1, L"png"), 1);

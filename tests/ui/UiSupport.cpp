@@ -66,7 +66,9 @@ std::vector<uint32_t> Bands(const std::vector<uint32_t>& colors, int bandWidth, 
     const int width = bandWidth * static_cast<int>(colors.size());
     std::vector<uint32_t> pixels(static_cast<size_t>(width * height));
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y * width + x)] = colors[static_cast<size_t>(x / bandWidth)];
+        for (int x = 0; x < width; ++x) {
+            pixels[static_cast<size_t>(y * width + x)] = colors[static_cast<size_t>(x / bandWidth)];
+        }
     }
     return pixels;
 }
@@ -83,7 +85,9 @@ bool SaveDibPng(const ui::LxDib& dib, const std::wstring& path) {
     ::GdiFlush();
     std::vector<uint32_t> opaque(static_cast<size_t>(dib.width() * dib.height()));
     for (int y = 0; y < dib.height(); ++y) {
-        for (int x = 0; x < dib.width(); ++x) opaque[static_cast<size_t>(y * dib.width() + x)] = dib.At(x, y) | 0xFF000000;
+        for (int x = 0; x < dib.width(); ++x) {
+            opaque[static_cast<size_t>(y * dib.width() + x)] = dib.At(x, y) | 0xFF000000;
+        }
     }
     const std::string bytes = EncodeImage(opaque, dib.width(), dib.height());
     if (bytes.empty()) return false;
@@ -130,7 +134,8 @@ void ServeProgramSizedSkins(ServedSources& sources) {
     std::string document = "<skins>";
     for (const Sized& s : kSkins) {
         const std::vector<uint32_t> palette(colors.begin(), colors.begin() + s.slices);
-        sources.Add(s.id, L"png", EncodeImage(Bands(palette, s.sliceWidth, s.height), s.sliceWidth * s.slices, s.height));
+        const int width = s.sliceWidth * s.slices;
+        sources.Add(s.id, L"png", EncodeImage(Bands(palette, s.sliceWidth, s.height), width, s.height));
         document += "<png name=\"" + std::string(s.name) + "\" src=\"" + std::to_string(s.id) + "\"" +
                     (s.slices > 1 ? " subwidth=\"" + std::to_string(s.sliceWidth) + "\"" : std::string()) + "/>";
     }

@@ -50,7 +50,10 @@ LxPos ParsePos(std::string_view text, const std::function<int(int)>& scale) {
         if (widthMark[kWidthItem]) pos.items[kWidthItem].value += pos.items[0].value;
         if (heightMark[kHeightItem]) pos.items[kHeightItem].value += pos.items[1].value;
     }
-    for (int i = 0; i < count; ++i) pos.items[i].value = ClampCoordinate(scale ? scale(pos.items[i].value) : pos.items[i].value);
+    for (int i = 0; i < count; ++i) {
+        LxPosItem& item = pos.items[i];
+        item.value = ClampCoordinate(scale ? scale(item.value) : item.value);
+    }
     return pos;
 }
 

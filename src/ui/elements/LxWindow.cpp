@@ -280,7 +280,9 @@ SIZE CLxWindow::NaturalSize(SIZE offered) {
     }
     const LxStyle& style = GetStyle();
     RECT box = rect_;
-    if (offered.cx > 0 || offered.cy > 0) box = {rect_.left, rect_.top, rect_.left + offered.cx, rect_.top + offered.cy};
+    if (offered.cx > 0 || offered.cy > 0) {
+        box = {rect_.left, rect_.top, rect_.left + offered.cx, rect_.top + offered.cy};
+    }
     ::InflateRect(&box, -style.xMargin, -style.yMargin);
     SIZE text = MeasureElementText(*this, box);
     text.cx = std::clamp<LONG>(text.cx, layout_.minWidth, std::max(layout_.maxWidth, layout_.minWidth));

@@ -183,7 +183,8 @@ SIZE CLxBitmapSkin::GetImageSize() {
     const LxImage* image = Image();
     if (!image) return {0, 0};
     if (wantImageWidth_ > 0 && image->width > 0) {
-        return {wantImageWidth_, static_cast<LONG>(static_cast<double>(image->height) * wantImageWidth_ / image->width)};
+        const double factor = static_cast<double>(wantImageWidth_) / image->width;
+        return {wantImageWidth_, static_cast<LONG>(image->height * factor)};
     }
     return {image->width, image->height};
 }
