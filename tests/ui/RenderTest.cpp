@@ -68,6 +68,11 @@ TEST(UiRender, BothLayoutsFromTheEmbeddedResources) {
     }
 
     Rendered box(kMessageBoxLayoutId, LxHostKind::Plain, {354, 180});
+    for (const LxLayout* layout : {&wizard.layout, &box.layout}) {
+        layout->VisitElements([](CLxWindow& e) {
+            EXPECT_TRUE(e.ClassName().empty() || LxStylePool::Global().Has(e.ClassName())) << e.ClassName();
+        });
+    }
     // The text the running-viewer question puts in, as the box's owner does.
     box.layout.FindChildById(103)->SetText(L"您已打开图片查看器，继续卸载会关闭");
     box.layout.FindChildById(104)->SetText(L"正打开的图片，您确定吗？");
