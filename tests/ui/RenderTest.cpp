@@ -105,8 +105,7 @@ TEST(UiRender, FontsAndImagesMadeOncePerKeyAcrossRepaints) {
     LoadStyles();
     LoadStrings();
     ServedSources served;
-    ServeProgramSizedSkins(served);
-    LoadSkins();
+    LxSkinPool::Global().LoadDocument(ServeProgramSizedSkins(served));  // these skins only
     Rendered box(kMessageBoxLayoutId, LxHostKind::Plain, {354, 180});
     Rendered wizard(kWizardLayoutId, LxHostKind::Extended, {530, 400});
     box.Paint();
@@ -122,4 +121,29 @@ TEST(UiRender, FontsAndImagesMadeOncePerKeyAcrossRepaints) {
     EXPECT_EQ(LxImagePool::Png().DecodedCount(), images);
     EXPECT_EQ(images, 4u);  // close, minimise, the box's close button and the button skin
     EXPECT_EQ(fonts, 1u);   // the texts shown ("确定", "取消") take the base font
+}
+
+TEST(UiRender, TextLeavesTheBackgroundUnderItAlone) {
+    CleanPools clean;
+    LxLayout layout;
+    ASSERT_TRUE(layout.LoadLayout("<layer><body crbg='0000ff'><text pos='0,0,-0,-0' crtext='ffffff' textmode='25'>"
+                                  "取消</text></body></layer>"));
+    layout.Arrange({0, 0, 80, 30});
+    LxDib dib(80, 30);
+    dib.Fill(0);
+    ::SetBkColor(dib.dc(), RGB(255, 0, 0));  // would show around the glyphs if the text filled its box
+    layout.Paint(dib.dc(), nullptr);
+    int glyph = 0;
+    int red = 0;
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 80; ++x) {
+            const uint32_t p = dib.At(x, y);
+            const int r = (p >> 16) & 0xFF;
+            const int b = p & 0xFF;
+            glyph += r > 0x80 && b > 0x80 ? 1 : 0;
+            red += r > 0x80 && b < 0x80 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(glyph, 10);
+    EXPECT_EQ(red, 0);
 }

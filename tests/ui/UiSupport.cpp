@@ -117,7 +117,7 @@ int ServedSources::Requests(int id, const std::wstring& ext) const {
     return found == requests_.end() ? 0 : found->second;
 }
 
-void ServeProgramSizedSkins(ServedSources& sources) {
+std::string ServeProgramSizedSkins(ServedSources& sources) {
     struct Sized {
         const char* name;
         int id;
@@ -139,7 +139,9 @@ void ServeProgramSizedSkins(ServedSources& sources) {
         document += "<png name=\"" + std::string(s.name) + "\" src=\"" + std::to_string(s.id) + "\"" +
                     (s.slices > 1 ? " subwidth=\"" + std::to_string(s.sliceWidth) + "\"" : std::string()) + "/>";
     }
-    sources.Add(ui::kSkinDocumentId, L"xml", document + "</skins>");
+    document += "</skins>";
+    sources.Add(ui::kSkinDocumentId, L"xml", document);
+    return document;
 }
 
 std::string Utf8(const std::wstring& text) { return base::WideToUtf8(text); }

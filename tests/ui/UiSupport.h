@@ -62,8 +62,9 @@ private:
 };
 
 // The skins the layouts' geometry depends on, at their program sizes, with
-// band images (slices red, green, blue ...), served as document 10000.
-void ServeProgramSizedSkins(ServedSources& sources);
+// band images (slices red, green, blue ...), served as document 10000; returns
+// that document.
+std::string ServeProgramSizedSkins(ServedSources& sources);
 
 // A pixel's colour without alpha.
 inline uint32_t Rgb(uint32_t pixel) { return pixel & 0x00FFFFFF; }

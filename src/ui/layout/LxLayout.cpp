@@ -9,6 +9,7 @@
 #include "ui/LxGdi.h"
 #include "ui/LxXml.h"
 #include "ui/layout/LxControlCreator.h"
+#include "ui/pools/LxFontPool.h"
 #include "ui/pools/LxReaders.h"
 #include "ui/pools/LxSkinPool.h"
 #include "ui/pools/LxSources.h"
@@ -178,6 +179,10 @@ void LxLayout::Arrange(const RECT& client) {
 }
 
 void LxLayout::Paint(HDC dc, HRGN region) {
+    DcStateGuard restore(dc);
+    if (HFONT base = LxFontPool::Global().GetFont(0, layer_.dpiAware)) ::SelectObject(dc, base);
+    ::SetBkMode(dc, TRANSPARENT);
+    if (region) ::SelectClipRgn(dc, region);
     if (!layer_.frame.empty()) {
         if (CLxSkinBase* frame = LxSkinPool::Global().GetSkin(layer_.frame)) frame->Draw(dc, client_, 0, kOpaque);
     }

@@ -64,8 +64,10 @@ public:
     // the footer at the bottom, the body between them. Skipped when the
     // rectangle has no width.
     void Arrange(const RECT& client);
-    // The frame skin over the client rectangle, then header, body and footer
-    // (each only where it meets the region, when one is given).
+    // With the base font, the transparent background mode and the region as
+    // clip (when one is given): the frame skin over the client rectangle, then
+    // header, body and footer (each only where it meets the region). The
+    // device context is left as it was.
     void Paint(HDC dc, HRGN region);
 
     CLxDialog* Header() const { return header_.get(); }
