@@ -64,7 +64,7 @@ TEST(UiRender, BothLayoutsFromTheEmbeddedResources) {
         EXPECT_GT(Differing(wizard.dib, {0, 0, 530, 260}, 0), 530 * 130);
     }
     if (SkinHasImage("uninstallbtn")) {
-        EXPECT_GT(Differing(wizard.dib, {120, 305, 255, 355}, kWhite), 135 * 25);
+        EXPECT_GT(Differing(wizard.dib, {120, 305, 255, 355}, kWhite), 135 * 50 / 10);
     }
 
     Rendered box(kMessageBoxLayoutId, LxHostKind::Plain, {354, 180});
