@@ -1,25 +1,34 @@
 #!/usr/bin/env bash
-# Creates the Wine prefix of a build tree once; later calls return at once.
+# Creates the Wine prefix of a build tree once; later calls only add what an
+# older prefix lacks.
 # Usage: wine-prefix.sh BUILD_DIR [PREFIX_NAME]   (see wine-env.sh)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/wine-env.sh" "$1" "${2:-}"
 marker="$WINEPREFIX/.uninst-ready"
-[ -f "$marker" ] && exit 0
-rm -rf "$WINEPREFIX"
-mkdir -p "$HOME"
-"$WINE" wineboot -i >/dev/null 2>&1 || true
-"$WINESERVER" -w
-# A fresh prefix links Desktop, Documents, ... to the real home; shortcut tests
-# must never touch it, so those become plain folders of the prefix.
-for user_dir in "$WINEPREFIX"/drive_c/users/*/; do
-    for d in Desktop Documents Pictures Music Videos Downloads Templates; do
-        if [ -L "$user_dir$d" ]; then rm -f "$user_dir$d"; mkdir -p "$user_dir$d"; fi
+if [ ! -f "$marker" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$HOME"
+    "$WINE" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+    # A fresh prefix links Desktop, Documents, ... to the real home; shortcut tests
+    # must never touch it, so those become plain folders of the prefix.
+    for user_dir in "$WINEPREFIX"/drive_c/users/*/; do
+        for d in Desktop Documents Pictures Music Videos Downloads Templates; do
+            if [ -L "$user_dir$d" ]; then rm -f "$user_dir$d"; mkdir -p "$user_dir$d"; fi
+        done
     done
-done
-# Map the Chinese faces the layouts ask for to an installed CJK font.
-cat > "$WINEPREFIX/fonts.reg" <<'REG'
-REGEDIT4
+    touch "$marker"
+fi
+# Map the Chinese faces the layouts ask for to an installed CJK font. The
+# file is written in the UTF-16 format of regedit 5: a REGEDIT4 file is read
+# in the ANSI code page and would garble the Chinese value names.
+fonts_marker="$WINEPREFIX/.uninst-fonts-ready"
+if [ ! -f "$fonts_marker" ]; then
+    {
+        printf '\xff\xfe'
+        iconv -f UTF-8 -t UTF-16LE <<'REG'
+Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "宋体"="WenQuanYi Micro Hei"
@@ -27,6 +36,8 @@ REGEDIT4
 "SimSun"="WenQuanYi Micro Hei"
 "Microsoft YaHei"="WenQuanYi Micro Hei"
 REG
-"$WINE" regedit /S "$WINEPREFIX/fonts.reg" >/dev/null 2>&1 || true
-"$WINESERVER" -w
-touch "$marker"
+    } > "$WINEPREFIX/fonts.reg"
+    "$WINE" regedit /S "$WINEPREFIX/fonts.reg" >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+    touch "$fonts_marker"
+fi

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Times the UI library's loading of the three pool documents and both layouts
+# (bench_ui_load.exe) against an empty start-up of the same program
+# ("--empty"), in the same run, under Wine. See bench/README.md.
+# Usage: ui-load.sh BUILD_DIR [RUNS]   (default 20 runs)
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+scripts="$here/../scripts"
+[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
+build="$(cd "$1" && pwd)"
+runs="${2:-20}"
+[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
+program="$build/bin/bench_ui_load.exe"
+[ -f "$program" ] || { echo "missing $program: build first" >&2; exit 1; }
+goal_ms=20
+out="$build/bench-ui"
+mkdir -p "$out"
+"$scripts/wine-prefix.sh" "$build" bench-ui-prefix || exit 1
+. "$scripts/wine-env.sh" "$build" bench-ui-prefix
+. "$scripts/wine-session.sh"
+wine_session_start 241 290 || exit 1
+
+now_ns() { date +%s%N; }
+results="$out/results.txt"
+: >"$results"
+# One warm-up of each, then alternating runs so that both see the same machine.
+"$WINE" "$program" --empty </dev/null >/dev/null 2>&1
+"$WINE" "$program" </dev/null >/dev/null 2>&1
+for run in $(seq 1 "$runs"); do
+    start=$(now_ns)
+    "$WINE" "$program" --empty </dev/null >/dev/null 2>&1
+    echo "empty $(( ($(now_ns) - start) / 1000 ))" >>"$results"
+    start=$(now_ns)
+    line=$("$WINE" "$program" </dev/null 2>/dev/null | tr -d '\r')
+    echo "whole $(( ($(now_ns) - start) / 1000 ))" >>"$results"
+    read -r pools layouts total <<<"$(echo "$line" | sed -E 's/.*pools ([0-9]+) us, layouts ([0-9]+) us, total ([0-9]+) us.*/\1 \2 \3/')"
+    echo "pools $pools" >>"$results"
+    echo "layouts $layouts" >>"$results"
+    echo "load $total" >>"$results"
+done
+echo "== $line"
+echo "== microseconds over $runs runs (min / median)"
+awk -v goal="$goal_ms" '
+    { v[$1, ++count[$1]] = $2 }
+    function sorted(name,    i, j, t, n) {
+        n = count[name]
+        for (i = 1; i <= n; i++) s[i] = v[name, i]
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
+        return n
+    }
+    function min(name) { sorted(name); return s[1] }
+    function median(name,    n) { n = sorted(name); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
+    function row(label, name) { printf "  %-48s %9.0f %9.0f\n", label, min(name), median(name) }
+    END {
+        printf "  %-48s %9s %9s\n", "", "min", "median"
+        row("empty start-up (process start to exit)", "empty")
+        row("start-up with loading (process start to exit)", "whole")
+        row("loading, measured inside: pool documents", "pools")
+        row("loading, measured inside: both layouts", "layouts")
+        row("loading, measured inside: total", "load")
+        printf "== loading / empty start-up: min %.3f, median %.3f\n", min("load") / min("empty"), median("load") / median("empty")
+        printf "== (start-up with loading - empty) / empty: median %.3f\n", (median("whole") - median("empty")) / median("empty")
+        printf "== loading median %.1f ms; goal under %d ms: %s\n", median("load") / 1000, goal,
+            (median("load") / 1000 < goal ? "within" : "NOT within")
+    }' "$results"

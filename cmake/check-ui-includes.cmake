@@ -1,0 +1,15 @@
+# Fails when a file of the UI library includes a header of the uninstaller's
+# other folders. Usage: cmake -DDIR=src/ui -DSTAMP=file -P check-ui-includes.cmake
+file(GLOB_RECURSE _files ${DIR}/*.h ${DIR}/*.cpp)
+set(_bad "")
+foreach(_file ${_files})
+  file(STRINGS ${_file} _lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](\\.\\./)*(app|removal|manifest|report)/")
+  foreach(_line ${_lines})
+    list(APPEND _bad "${_file}: ${_line}")
+  endforeach()
+endforeach()
+if(_bad)
+  list(JOIN _bad "\n  " _text)
+  message(FATAL_ERROR "src/ui must not include the uninstaller's other folders:\n  ${_text}")
+endif()
+file(TOUCH ${STAMP})

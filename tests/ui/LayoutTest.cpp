@@ -1,0 +1,350 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "UiSupport.h"
+#include "ui/LxXml.h"
+#include "ui/controls/LxControls.h"
+#include "ui/elements/LxPos.h"
+#include "ui/elements/LxWindowRegistry.h"
+#include "ui/layout/LxControlCreator.h"
+#include "ui/pools/LxSkinPool.h"
+
+using namespace ui;
+using namespace uitest;
+
+namespace {
+int Unscaled(int v) { return v; }
+
+// The rectangle of every element with a given id, or of the n-th element
+// without one (in paint order, counted from 0), after laying out.
+struct Laid {
+    LxLayout layout;
+    Laid(const std::string& xml, LxHostKind kind, SIZE client) : layout(kind) {
+        EXPECT_TRUE(layout.LoadLayout(xml));
+        layout.Arrange({0, 0, client.cx, client.cy});
+    }
+    RECT Of(int id) {
+        CLxWindow* e = layout.FindChildById(id);
+        return e ? e->Rect() : RECT{-1, -1, -1, -1};
+    }
+    std::vector<CLxWindow*> All() {
+        std::vector<CLxWindow*> all;
+        layout.VisitElements([&](CLxWindow& e) { all.push_back(&e); });
+        return all;
+    }
+};
+}  // namespace
+
+TEST(UiPos, GrammarOfEveryExample) {
+    const struct {
+        const char* text;
+        int count;
+        const char* items;  // "c" centre, "-" far edge, then the value; items separated by blanks
+    } cases[] = {
+        {"0,0,-0,-0", 4, "0 0 -0 -0"},      {"0,260,-0,-0", 4, "0 260 -0 -0"}, {"20,21,-20,33", 4, "20 21 -20 33"},
+        {"478,16", 2, "478 16"},            {"-30,7", 2, "-30 7"},             {"|-10,0,|10,20", 4, "c-10 0 c10 20"},
+        {"10,10,w50,h20", 4, "10 10 60 30"}, {"10,10,60,30", 4, "10 10 60 30"}, {"w5,h5", 2, "5 5"},
+        {"1", 0, ""},                       {"1,2,3", 0, ""},                  {"1,2,3,4,5,6,7,8,9", 0, ""},
+        {"", 0, ""},                        {",", 2, "0 0"},                   {"-,|", 2, "-0 c0"},
+        {"99999999999,-99999999999", 2, "16777216 -16777216"},
+        {"|-w10,5", 2, "c-10 5"},
+    };
+    for (const auto& c : cases) {
+        const LxPos pos = ParsePos(c.text, Unscaled);
+        EXPECT_EQ(pos.count, c.count) << c.text;
+        std::string items;
+        for (int i = 0; i < pos.count; ++i) {
+            if (i) items += " ";
+            const LxPosItem& it = pos.items[i];
+            items += std::string(it.centre ? "c" : "") + (it.farEdge ? "-" : "") + std::to_string(it.value);
+        }
+        EXPECT_EQ(items, c.items) << c.text;
+    }
+    const LxPos doubled = ParsePos("3,4,w5,h6", [](int v) { return v * 2; });
+    EXPECT_EQ(doubled.items[2].value, 16);  // the width is added before scaling
+    EXPECT_EQ(doubled.items[3].value, 20);
+}
+
+TEST(UiPos, ResolvingAgainstASpan) {
+    const struct {
+        const char* item;
+        int a, b, expected;
+    } cases[] = {
+        {"7", 100, 200, 107}, {"-7", 100, 200, 193}, {"|7", 100, 200, 157}, {"|-7", 100, 200, 143},
+        {"-0", 100, 200, 200}, {"|0", 0, 5, 2},      {"|-0", 0, -5, -2},    {"99999999999", 0, 10, kMaxCoordinate},
+    };
+    for (const auto& c : cases) {
+        const LxPos pos = ParsePos(std::string(c.item) + ",0", Unscaled);
+        EXPECT_EQ(ResolvePosItem(pos.items[0], c.a, c.b), c.expected) << c.item;
+    }
+}
+
+TEST(UiLayout, PositionExamples) {
+    CleanPools clean;
+    ServedSources served;
+    ServeProgramSizedSkins(served);
+    LoadSkins();
+    Laid l("<layer><header height='30'><dlg id='9' pos='0,0,-0,-0'/></header><body>"
+           "<imgbtn id='1' pos='478,16' skin='minimize'/><imgbtn id='2' pos='-30,7' skin='close'/>"
+           "<text id='3' pos='|-10,0,|10,20'/><text id='4' pos='10,10,w50,h20'/><text id='5' pos='10,10,60,30'/>"
+           "<text id='6' pos='1,2,3'/><img id='7' pos='10,8' skin='lite_img_logo2'/>"
+           "<img id='8' pos='10,8' skin='lite_img_logo2' use_pos_size='0'/></body></layer>",
+           LxHostKind::Plain, {530, 200});
+    EXPECT_EQ(l.Of(9), (RECT{0, 0, 530, 30}));
+    EXPECT_EQ(l.layout.Body()->Rect(), (RECT{0, 30, 530, 200}));  // the body starts below the header
+    EXPECT_EQ(l.Of(1), (RECT{478, 46, 494, 62}));
+    EXPECT_EQ(l.Of(2), (RECT{500, 37, 516, 53}));
+    EXPECT_EQ(l.Of(3), (RECT{255, 30, 275, 50}));
+    EXPECT_EQ(l.Of(4), l.Of(5));
+    EXPECT_EQ(l.Of(4), (RECT{10, 40, 60, 60}));
+    EXPECT_TRUE(RectIsEmpty(l.Of(6)));
+    EXPECT_EQ(l.Of(7), (RECT{10, 38, 10, 38}));  // two items, no text: empty
+    EXPECT_EQ(l.Of(8), (RECT{10, 38, 78, 53}));  // one skin slice
+    // A malformed pos is neither drawn nor hit.
+    EXPECT_EQ(l.layout.Body()->HitTest(1, 32, true), l.layout.Body()->Handle());
+}
+
+TEST(UiLayout, LayerAttributesGiveStyles) {
+    const struct {
+        const char* attributes;
+        LxHostKind kind;
+        DWORD style, exStyle;
+    } cases[] = {
+        {"", LxHostKind::Extended, 0x80090000, 0x10300},
+        {"appwin='0' noborder='0'", LxHostKind::Extended, 0x80090000, 0x10300},
+        {"appwin='1' noborder='1'", LxHostKind::Extended, 0x80090000, 0x50088},
+        {"layered='1'", LxHostKind::Extended, 0x80090000, 0x90300},
+        {"layered='1'", LxHostKind::Plain, 0x80090000, 0x10300},
+        {"resize='0'", LxHostKind::Extended, 0x800A0000, 0x10300},
+        {"resize='1'", LxHostKind::Extended, 0x800F0000, 0x10300},
+        {"child='1' layered='1' resize='1' noborder='1'", LxHostKind::Extended, 0x46010000, 0x10000},
+    };
+    for (const auto& c : cases) {
+        LxLayout layout(c.kind);
+        ASSERT_TRUE(layout.LoadLayout(std::string("<layer ") + c.attributes + "/>"));
+        EXPECT_EQ(layout.Layer().style, c.style) << c.attributes;
+        EXPECT_EQ(layout.Layer().exStyle, c.exStyle) << c.attributes;
+    }
+    LxLayout sized;
+    sized.LoadLayout(
+        "<layer width='300' height='99999999999' min_width='400' min_height='-3' title='标题' nomove='1'/>");
+    EXPECT_EQ(sized.InitialClientSize().cx, 400);
+    EXPECT_EQ(sized.InitialClientSize().cy, kMaxCoordinate);
+    EXPECT_EQ(sized.Layer().title, L"标题");
+    EXPECT_TRUE(sized.Layer().noMove);
+}
+
+TEST(UiLayout, RootPanelsHeaderFooterBodyAndFullHeader) {
+    CleanPools clean;
+    Laid three("<layer><footer height='40'/><body/><header height='30'/></layer>", LxHostKind::Plain, {300, 200});
+    EXPECT_EQ(three.layout.Header()->Rect(), (RECT{0, 0, 300, 30}));
+    EXPECT_EQ(three.layout.Footer()->Rect(), (RECT{0, 160, 300, 200}));
+    EXPECT_EQ(three.layout.Body()->Rect(), (RECT{0, 30, 300, 160}));
+    Laid full("<layer><header height='full'/></layer>", LxHostKind::Extended, {300, 200});
+    EXPECT_TRUE(full.layout.HeaderFull());
+    EXPECT_EQ(full.layout.Header()->Rect(), (RECT{0, 0, 300, 200}));
+    Laid plain("<layer><header height='full'/></layer>", LxHostKind::Plain, {300, 200});
+    EXPECT_FALSE(plain.layout.HeaderFull());
+    EXPECT_EQ(plain.layout.Header()->Rect(), (RECT{0, 0, 300, 0}));
+    Laid second("<layer><header height='10'/><header height='50'/></layer>", LxHostKind::Plain, {300, 200});
+    EXPECT_EQ(second.layout.Header()->Rect(), (RECT{0, 0, 300, 10}));  // the first of a name
+}
+
+TEST(UiLayout, WizardRectanglesAfterLayout) {
+    CleanPools clean;
+    ServedSources served;
+    ServeProgramSizedSkins(served);
+    LoadSkins();
+    Laid l(ProgramResource(kWizardLayoutId), LxHostKind::Extended, {530, 400});
+    EXPECT_EQ(l.layout.Layer().width, 530);
+    EXPECT_EQ(l.layout.Layer().height, 400);
+    EXPECT_EQ(l.layout.Layer().exStyle, 0x10300u);
+    const struct {
+        int id;
+        RECT rect;
+    } cases[] = {
+        {3, {0, 0, 530, 260}},       {2, {478, 16, 494, 32}},     {1, {500, 13, 516, 29}},
+        {100, {0, 260, 530, 400}},   {101, {120, 305, 255, 355}}, {104, {275, 305, 410, 355}},
+        {200, {0, 260, 530, 400}},   {201, {20, 281, 510, 293}},  {206, {20, 303, 510, 306}},
+        {400, {0, 260, 530, 400}},   {401, {175, 305, 360, 355}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(l.Of(c.id), c.rect) << c.id;
+    const std::vector<CLxWindow*> all = l.All();
+    ASSERT_EQ(all.size(), 16u);  // header, banner, panel, 2 window buttons, 3 pages, 3 buttons + texts, text, bar
+    EXPECT_EQ(all[2]->Rect(), (RECT{0, 260, 530, 400}));  // the white panel
+    for (int button : {101, 104, 401}) {
+        auto* b = static_cast<CLxDialog*>(l.layout.FindChildById(button));
+        ASSERT_EQ(b->Children().size(), 1u);
+        EXPECT_EQ(b->Children()[0]->Rect(), b->Rect()) << button;
+        EXPECT_STREQ(b->GetObjectClass(), "dlgbtnEx2");
+    }
+    EXPECT_FALSE(l.layout.FindChildById(2)->IsVisible(false));
+    EXPECT_FALSE(l.layout.FindChildById(200)->IsVisible(false));
+    EXPECT_FALSE(l.layout.FindChildById(400)->IsVisible(false));
+    EXPECT_EQ(l.layout.FindChildById(201)->Text(), L"正在卸载：");
+    auto* bar = static_cast<CLxProgress*>(l.layout.FindChildById(206));
+    EXPECT_EQ(bar->Max(), 100u);
+    EXPECT_EQ(l.layout.FindChildById(300), nullptr);
+}
+
+TEST(UiLayout, MessageBoxRectanglesAfterLayout) {
+    CleanPools clean;
+    ServedSources served;
+    ServeProgramSizedSkins(served);
+    LoadSkins();
+    Laid l(ProgramResource(kMessageBoxLayoutId), LxHostKind::Plain, {354, 180});
+    EXPECT_EQ(l.layout.InitialClientSize().cx, 354);
+    EXPECT_EQ(l.layout.InitialClientSize().cy, 180);
+    EXPECT_EQ(l.layout.Header()->Rect(), (RECT{0, 0, 354, 30}));
+    EXPECT_EQ(l.layout.Body()->Rect(), (RECT{0, 30, 354, 180}));
+    const struct {
+        int id;
+        RECT rect;
+    } cases[] = {
+        {100, {324, 7, 340, 23}},  {102, {30, 56, 30, 56}},    {103, {100, 62, 334, 87}},
+        {104, {100, 80, 334, 105}}, {108, {90, 125, 182, 155}}, {111, {90, 125, 182, 155}},
+        {110, {205, 125, 287, 155}}, {112, {205, 125, 287, 155}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(l.Of(c.id), c.rect) << c.id;
+    const std::vector<CLxWindow*> all = l.All();
+    ASSERT_EQ(all.size(), 13u);
+    EXPECT_EQ(all[1]->Rect(), (RECT{0, 0, 354, 30}));   // the header's panel
+    EXPECT_EQ(all[2]->Rect(), (RECT{10, 8, 10, 8}));    // the logo: two items, empty
+    EXPECT_EQ(all[8]->Rect(), (RECT{0, 125, 354, 180})); // the button row
+    EXPECT_TRUE(all[8]->IsHeadAcceptLButtonDown());
+    EXPECT_EQ(l.layout.FindChildById(111)->Text(), L"确定");
+    EXPECT_STREQ(l.layout.FindChildById(108)->GetObjectClass(), "dlgbtn");
+    // Moving a text at run time lays it out again in its parent.
+    l.layout.FindChildById(103)->SetAttribute("pos", "100,25,-20,50", false);
+    EXPECT_EQ(l.Of(103), (RECT{100, 55, 334, 80}));
+}
+
+TEST(UiLayout, TagFactoryKnowsTheWholeVocabulary) {
+    CleanPools clean;
+    EXPECT_EQ(CLxControlCreator::Tags().size(), 53u);
+    for (std::string_view tag : CLxControlCreator::Tags()) {
+        auto element = LxTagFactory::Default().CreateControl(tag);
+        ASSERT_NE(element, nullptr) << tag;
+        EXPECT_EQ(element->GetObjectClass(), tag);
+        EXPECT_TRUE(element->IsClass(tag));
+    }
+    EXPECT_EQ(LxTagFactory::Default().CreateControl("br"), nullptr);
+    EXPECT_STREQ(CLxControlCreator::ClassOf("listwnd"), "CLxListWnd");
+    auto ex2 = LxTagFactory::Default().CreateControl("dlgbtnEx2");
+    EXPECT_FALSE(ex2->IsClass("dlgbtn"));  // bases are not consulted
+    EXPECT_TRUE(ex2->IsContainer());
+
+    Laid l("<layer><body><slider id='1' pos='0,0,10,10' crbg='ff0000' sliderpos='5'><text id='2'/></slider>"
+           "<mystery id='3'><text id='4'/></mystery><text id='5' pos='0,0,1,1'/></body></layer>",
+           LxHostKind::Plain, {20, 20});
+    auto& slider = static_cast<CLxGenericElement&>(*l.layout.FindChildById(1));
+    EXPECT_STREQ(slider.ControlClass(), "LxSlider");
+    EXPECT_EQ(slider.Kept("sliderpos"), "5");
+    EXPECT_EQ(l.layout.FindChildById(2), nullptr);  // a plain element has no children
+    EXPECT_EQ(l.layout.FindChildById(3), nullptr);  // unknown: skipped with its subtree
+    EXPECT_EQ(l.layout.FindChildById(4), nullptr);
+    EXPECT_NE(l.layout.FindChildById(5), nullptr);
+    LxDib dib(20, 20);
+    dib.Fill(kWhite);
+    l.layout.Paint(dib.dc(), nullptr);
+    EXPECT_EQ(Rgb(dib.At(5, 5)), Rgb(kRed));  // it draws its background
+}
+
+TEST(UiLayout, HostFallbackCreatorIsInherited) {
+    struct Custom : ILxControlCreator {
+        std::unique_ptr<CLxWindow> CreateControl(std::string_view tag) override {
+            return tag == "mine" ? std::make_unique<CLxStatic>() : nullptr;
+        }
+    } custom;
+    LxTagFactory factory(&custom);
+    LxLayout layout;
+    layout.SetCreator(&factory);
+    layout.LoadLayout("<layer><body><dlg><dlg><mine id='1'/></dlg></dlg><mine id='2'/><slider id='3'/></body></layer>");
+    EXPECT_NE(layout.FindChildById(1), nullptr);
+    EXPECT_NE(layout.FindChildById(2), nullptr);
+    EXPECT_EQ(layout.FindChildById(3), nullptr);  // the host's creator replaced the vocabulary
+}
+
+TEST(UiLayout, BadDocumentsBuildNothing) {
+    const char* bad[] = {"", "<layer>", "<notlayer><body/></notlayer>", "garbage", "<layer><body></layer>"};
+    for (const char* text : bad) {
+        LxLayout layout;
+        EXPECT_FALSE(layout.LoadLayout(text)) << text;
+        EXPECT_FALSE(layout.Loaded());
+        EXPECT_EQ(layout.Body(), nullptr);
+        layout.Arrange({0, 0, 10, 10});
+        LxDib dib(10, 10);
+        layout.Paint(dib.dc(), nullptr);
+    }
+    LxLayout reloaded;
+    reloaded.LoadLayout("<layer><body><text id='1'/></body></layer>");
+    const size_t withOne = LxWindowRegistry::Instance().Count();
+    reloaded.LoadLayout("<layer><header/></layer>");
+    EXPECT_EQ(reloaded.Body(), nullptr);  // loading again replaces every element
+    EXPECT_EQ(LxWindowRegistry::Instance().Count(), withOne - 1);
+}
+
+TEST(UiLayout, DeepNestingIsBounded) {
+    auto chain = [](int depth) {
+        std::string xml = "<layer><body>";
+        for (int i = 0; i < depth; ++i) xml += "<dlg pos='1,1,-1,-1'>";
+        for (int i = 0; i < depth; ++i) xml += "</dlg>";
+        return xml + "</body></layer>";
+    };
+    LxLayout deep;
+    EXPECT_FALSE(deep.LoadLayout(chain(10000)));  // refused before parsing
+    LxLayout fits;
+    ASSERT_TRUE(fits.LoadLayout(chain(200)));
+    fits.Arrange({0, 0, 1000, 1000});
+    int count = 0;
+    fits.VisitElements([&](CLxWindow&) { ++count; });
+    EXPECT_EQ(count, 201);
+    // Trees built in code are bounded by the same depth when loaded.
+    CLxDialog root;
+    root.SetDepth(static_cast<int>(kMaxXmlDepth));
+    TiXmlDocument doc;
+    doc.Parse("<x><dlg/></x>");
+    root.LoadChildren(doc.RootElement()->FirstChildElement());
+    EXPECT_TRUE(root.Children().empty());
+}
+
+TEST(UiLayout, MutatedLayoutsNeverCrashAndStayInBounds) {
+    CleanPools clean;
+    const std::string sources[] = {ProgramResource(kWizardLayoutId), ProgramResource(kMessageBoxLayoutId)};
+    const char* inserts[] = {"99999999999", "-", "", "|", "w", "h", ",", "-99999999999", "<dlg>", "</dlg>",
+                             "\"", "full", "0", "%str1%", "<text pos='-0,-0,|-5,h9'/>"};
+    std::mt19937 random(20240611);
+    constexpr int kCopies = 3000;
+    int loaded = 0;
+    for (int n = 0; n < kCopies; ++n) {
+        std::string text = sources[n % 2];
+        const int edits = 1 + static_cast<int>(random() % 4);
+        for (int e = 0; e < edits; ++e) {
+            const size_t at = random() % text.size();
+            switch (random() % 4) {
+                case 0: text.erase(at, 1 + random() % 8); break;
+                case 1: text.insert(at, inserts[random() % (sizeof(inserts) / sizeof(inserts[0]))]); break;
+                case 2: text[at] = "0123456789-,|wh<>/\"' "[random() % 21]; break;
+                default: text.insert(at, text.substr(random() % text.size(), random() % 40)); break;
+            }
+        }
+        for (LxHostKind kind : {LxHostKind::Extended, LxHostKind::Plain}) {
+            LxLayout layout(kind);
+            loaded += layout.LoadLayout(text) ? 1 : 0;
+            for (const RECT& client : {RECT{0, 0, 530, 400}, RECT{0, 0, 1, 1}}) {
+                layout.Arrange(client);
+                layout.VisitElements([&](CLxWindow& e) {
+                    const RECT& r = e.Rect();
+                    ASSERT_LE(r.left, r.right) << text;
+                    ASSERT_LE(r.top, r.bottom) << text;
+                    for (LONG v : {r.left, r.top, r.right, r.bottom}) {
+                        ASSERT_LE(std::abs(v), kMaxCoordinate) << text;
+                    }
+                });
+            }
+        }
+    }
+    EXPECT_GT(loaded, kCopies / 4);  // enough of the copies still parse to reach the layout
+}
