@@ -4,11 +4,12 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/wine-env.sh" "$1" "${2:-}"
-marker="$WINEPREFIX/.uninst-ready"
+# The marker names the prefix's make-up: a prefix of an older make-up is made afresh.
+marker="$WINEPREFIX/.uninst-ready-2"
 [ -f "$marker" ] && exit 0
 rm -rf "$WINEPREFIX"
 mkdir -p "$HOME"
-"$WINE" wineboot -i >/dev/null 2>&1 || true
+"$WINE64" wineboot -i >/dev/null 2>&1 || true
 "$WINESERVER" -w
 # A fresh prefix links Desktop, Documents, ... to the real home; shortcut tests
 # must never touch it, so those become plain folders of the prefix.
@@ -17,8 +18,10 @@ for user_dir in "$WINEPREFIX"/drive_c/users/*/; do
         if [ -L "$user_dir$d" ]; then rm -f "$user_dir$d"; mkdir -p "$user_dir$d"; fi
     done
 done
-# Map the Chinese faces the layouts ask for to an installed CJK font.
-cat > "$WINEPREFIX/fonts.reg" <<'REG'
+# Map the Chinese faces the layouts ask for to an installed CJK font. A crashed
+# program gets no crash dialog (under Xvfb nobody would close it): the debugger
+# only writes its backtrace and the program ends with its failure.
+cat > "$WINEPREFIX/prefix.reg" <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
@@ -26,7 +29,10 @@ REGEDIT4
 "微软雅黑"="WenQuanYi Micro Hei"
 "SimSun"="WenQuanYi Micro Hei"
 "Microsoft YaHei"="WenQuanYi Micro Hei"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
 REG
-"$WINE" regedit /S "$WINEPREFIX/fonts.reg" >/dev/null 2>&1 || true
+"$WINE64" regedit /S "$WINEPREFIX/prefix.reg" >/dev/null 2>&1 || true
 "$WINESERVER" -w
 touch "$marker"
