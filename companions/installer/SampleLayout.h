@@ -145,6 +145,11 @@ constexpr wchar_t kServiceFile[] = L"qlumservice.exe";
 constexpr wchar_t kHelperProcessFile[] = L"bin\\lumenox_helper.exe";
 constexpr wchar_t kTaskProgramFile[] = L"tools\\lumenox_task.exe";
 constexpr wchar_t kUninstallerFile[] = L"uninst.exe";
+// Where the i686 build keeps the 64-bit builds of the stand-ins whose processes
+// the uninstaller meets (viewer, service, helpers, the 64-bit extension
+// process), beside the installer. The installer takes those in place of its own:
+// a 32-bit uninstaller on 64-bit Windows finds 64-bit processes another way.
+constexpr wchar_t kNativeStandInsDir[] = L"x64\\";
 // The program the desktop and start-menu shortcuts open.
 const wchar_t* ShortcutTarget(const SetupOptions& options);
 
