@@ -71,6 +71,13 @@ constexpr size_t kVerbCount = kVerbNames.size() * kVerbExtensions.size();
 constexpr wchar_t kForeignVerbKeyPath[] = L"SystemFileAssociations\\.jpg\\Shell\\othertool_edit";
 // "SystemFileAssociations\<extension>\Shell\<verb>"
 std::wstring VerbKeyPath(const wchar_t* extension, const wchar_t* verb);
+constexpr wchar_t kVerbRootKeyPath[] = L"SystemFileAssociations";
+
+// True when the 32-bit and the 64-bit registry view show one and the same key
+// at root\path. Windows shares SystemFileAssociations between the views. Wine
+// shares it too, until a 64-bit program writes into its 32-bit view: from then
+// on the 32-bit view has a tree of its own (Wow6432Node).
+bool ViewsShareKey(HKEY root, const wchar_t* path);
 
 // ---- Options -----------------------------------------------------------------
 
