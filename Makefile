@@ -1,9 +1,22 @@
 # Everything starts here: each target installs what is missing, builds and runs.
+# Two builds: x64 (build/x64) and i686 (build/x86), each with its own tests and
+# Wine prefix. ARCH=x86 points demo and bench at the i686 build.
 SHELL := /bin/bash
 ROOT := $(abspath .)
 B64 := $(ROOT)/build/x64
 B32 := $(ROOT)/build/x86
 JOBS ?= $(shell nproc)
+ARCH ?= x64
+
+ifeq ($(ARCH),x64)
+ARCH_BUILD := build
+ARCH_DIR := $(B64)
+else ifeq ($(ARCH),x86)
+ARCH_BUILD := build32
+ARCH_DIR := $(B32)
+else
+$(error ARCH must be x64 or x86)
+endif
 
 .PHONY: all deps build build32 test demo bench clean
 
@@ -16,22 +29,25 @@ $(B64)/build.ninja: | deps
 	cmake -S . -B $(B64) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	      -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-x86_64.cmake
 
+$(B32)/build.ninja: | deps
+	cmake -S . -B $(B32) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	      -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-i686.cmake
+
 build: deps $(B64)/build.ninja
 	cmake --build $(B64) -j $(JOBS)
 
-build32: deps
-	cmake -S . -B $(B32) -G Ninja -DCMAKE_BUILD_TYPE=Release -DUNINST_TESTS=OFF \
-	      -DCMAKE_TOOLCHAIN_FILE=$(ROOT)/cmake/mingw-i686.cmake
+build32: deps $(B32)/build.ninja
 	cmake --build $(B32) -j $(JOBS)
 
-test: build
-	bash scripts/run-tests.sh $(B64)
+# The whole suite on each build, x64 first; fails when either fails.
+test: build build32
+	bash scripts/test-all.sh $(B64) $(B32)
 
-demo: build
-	bash scripts/demo.sh $(B64)
+demo: $(ARCH_BUILD)
+	bash scripts/demo.sh $(ARCH_DIR)
 
-bench: build
-	bash bench/run.sh $(B64)
+bench: $(ARCH_BUILD)
+	bash bench/run.sh $(ARCH_DIR)
 
 clean:
 	rm -rf build

@@ -35,7 +35,7 @@ rm -rf "$build/$name" "$build/$name-home" "$out"
 mkdir -p "$logs"
 echo "== fresh prefix $build/$name"
 "$scripts/wine-prefix.sh" "$build" "$name" || exit 1
-. "$scripts/wine-env.sh" "$build" "$name"
+. "$scripts/wine-env.sh" "$build" "$name" || exit 1
 
 # A warm wineserver and the prefix's background processes are started before
 # any timing, so that neither start-up lands in a measured run.

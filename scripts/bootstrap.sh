@@ -8,7 +8,7 @@ cache="$here/.deps"
 
 pkgs=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
       wine wine64 xvfb xauth x11-apps imagemagick dpkg-dev cmake ninja-build googletest
-      fonts-wqy-microhei)
+      fonts-wqy-microhei wine32:i386)
 
 missing=()
 for p in "${pkgs[@]}"; do
@@ -17,6 +17,11 @@ done
 
 need_update=0
 [ ${#missing[@]} -gt 0 ] && need_update=1
+
+# The i686 build's programs run under the 32-bit Wine, a package of the i386 architecture.
+if [[ " ${missing[*]:-} " == *" wine32:i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
 
 # TinyXML is compiled from Debian's source package; that needs a deb-src entry.
 src_list=/etc/apt/sources.list.d/debian-src.sources

@@ -20,7 +20,7 @@ rm -rf "$build/$name" "$build/$name-home" "$logs"
 mkdir -p "$logs"
 echo "== fresh prefix $build/$name"
 "$here/wine-prefix.sh" "$build" "$name" || exit 1
-. "$here/wine-env.sh" "$build" "$name"
+. "$here/wine-env.sh" "$build" "$name" || exit 1
 
 . "$here/wine-session.sh"
 wine_session_start 141 190 || exit 1

@@ -6,7 +6,7 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "$1" && pwd)"; shift
 "$here/wine-prefix.sh" "$build" || exit 1
-. "$here/wine-env.sh" "$build"
+. "$here/wine-env.sh" "$build" || exit 1
 
 . "$here/wine-session.sh"
 wine_session_start 91 140 || exit 1

@@ -18,8 +18,8 @@ wine_session_start() {
     # with no output of ours attached: a helper that inherits the caller's pipes
     # (CTest's, say) would make the caller wait for it. A GUI program brings up
     # the desktop process, which inherits its stderr.
-    "$WINE" wineboot >/dev/null 2>&1 </dev/null || true
-    "$WINE" rundll32.exe >/dev/null 2>&1 </dev/null || true
+    "$WINE64" wineboot >/dev/null 2>&1 </dev/null || true
+    "$WINE64" rundll32.exe >/dev/null 2>&1 </dev/null || true
 }
 
 wine_session_stop() {

@@ -157,6 +157,12 @@ bool MakeContent(const SampleFile& f, const std::wstring& installDir, const Setu
     return false;
 }
 
+// The 64-bit build of a stand-in when there is one beside the installer.
+std::wstring CompanionSource(const std::wstring& bin, const std::wstring& name) {
+    const std::wstring native = bin + kNativeStandInsDir + name;
+    return FileExists(native) ? native : bin + name;
+}
+
 bool Fail(const std::wstring& what) {
     PrintLine(L"error: " + what);
     return false;
@@ -181,7 +187,7 @@ bool LayDownFiles(const std::wstring& dir, const SetupOptions& options, const Sa
             if ((pass == 0) != isCopy) continue;
             const std::wstring target = dir + f.path;
             if (isCopy) {
-                if (!::CopyFileW((bin + f.source).c_str(), target.c_str(), FALSE)) {
+                if (!::CopyFileW(CompanionSource(bin, f.source).c_str(), target.c_str(), FALSE)) {
                     return Fail(L"cannot copy " + f.source + L" to " + target);
                 }
                 continue;

@@ -32,11 +32,9 @@ struct Count {
     std::wstring Text() const { return std::to_wstring(present) + L"/" + std::to_wstring(total); }
 };
 
-// Under Wine the 32-bit view of the classes root is a separate tree; on
+// Wine may keep the 32-bit view of the classes root as a tree of its own; on
 // Windows both views show the same SystemFileAssociations key.
-bool ViewsAreSeparate() {
-    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
+bool ViewsAreSeparate() { return !ViewsShareKey(HKEY_CLASSES_ROOT, kVerbRootKeyPath); }
 
 struct Observation {
     std::wstring dir;

@@ -1,11 +1,35 @@
 #include "SampleLayout.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
+
+#include "base/unique_any.h"
 
 namespace sample {
 
 namespace {
+
+// The native key query's name record: a byte length, then the name.
+constexpr int kKeyNameInformationClass = 3;
+constexpr ULONG kKeyNameRecordBytes = 2048;
+using NtQueryKeyFn = LONG(WINAPI*)(HANDLE key, int infoClass, void* info, ULONG length, ULONG* resultLength);
+
+// The kernel's full name of the key a view shows at root\path; empty when absent.
+std::wstring KernelKeyName(HKEY root, const wchar_t* path, REGSAM view) {
+    static const auto query =
+        reinterpret_cast<NtQueryKeyFn>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey"));
+    base::unique_hkey key;
+    if (query == nullptr || ::RegOpenKeyExW(root, path, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return {};
+    std::vector<BYTE> record(kKeyNameRecordBytes);
+    ULONG length = 0;
+    if (query(key.get(), kKeyNameInformationClass, record.data(), kKeyNameRecordBytes, &length) != 0) return {};
+    ULONG nameBytes = 0;
+    std::memcpy(&nameBytes, record.data(), sizeof(nameBytes));
+    nameBytes = std::min<ULONG>(nameBytes, kKeyNameRecordBytes - sizeof(nameBytes));
+    return std::wstring(reinterpret_cast<const wchar_t*>(record.data() + sizeof(nameBytes)), nameBytes / sizeof(wchar_t));
+}
 
 constexpr size_t kTinyFileCount = 40;
 constexpr size_t kTinyDirCount = 8;
@@ -256,6 +280,11 @@ SampleLayout BuildLayout(const SetupOptions& options) {
         layout.decoyFiles = {L"..\\decoy_keep.txt", L"..\\decoy_keep2.txt", L"..\\decoy_keep_dir\\keep.txt"};
     }
     return layout;
+}
+
+bool ViewsShareKey(HKEY root, const wchar_t* path) {
+    const std::wstring view32 = KernelKeyName(root, path, KEY_WOW64_32KEY);
+    return !view32.empty() && view32 == KernelKeyName(root, path, KEY_WOW64_64KEY);
 }
 
 std::wstring NormalizeDirectory(const std::wstring& dir) {

@@ -76,6 +76,13 @@ constexpr size_t kVerbCount = kVerbNames.size() * kVerbExtensions.size();
 constexpr wchar_t kForeignVerbKeyPath[] = L"SystemFileAssociations\\.jpg\\Shell\\othertool_edit";
 // "SystemFileAssociations\<extension>\Shell\<verb>"
 std::wstring VerbKeyPath(const wchar_t* extension, const wchar_t* verb);
+constexpr wchar_t kVerbRootKeyPath[] = L"SystemFileAssociations";
+
+// True when the 32-bit and the 64-bit registry view show one and the same key
+// at root\path. Windows shares SystemFileAssociations between the views. Wine
+// shares it too, until a 64-bit program writes into its 32-bit view: from then
+// on the 32-bit view has a tree of its own (Wow6432Node).
+bool ViewsShareKey(HKEY root, const wchar_t* path);
 
 // ---- Options -----------------------------------------------------------------
 
@@ -150,6 +157,11 @@ constexpr wchar_t kServiceFile[] = L"qlumservice.exe";
 constexpr wchar_t kHelperProcessFile[] = L"bin\\lumenox_helper.exe";
 constexpr wchar_t kTaskProgramFile[] = L"tools\\lumenox_task.exe";
 constexpr wchar_t kUninstallerFile[] = L"uninst.exe";
+// Where the i686 build keeps the 64-bit builds of the stand-ins whose processes
+// the uninstaller meets (viewer, service, helpers, the 64-bit extension
+// process), beside the installer. The installer takes those in place of its own:
+// a 32-bit uninstaller on 64-bit Windows finds 64-bit processes another way.
+constexpr wchar_t kNativeStandInsDir[] = L"x64\\";
 // The program the desktop and start-menu shortcuts open.
 const wchar_t* ShortcutTarget(const SetupOptions& options);
 

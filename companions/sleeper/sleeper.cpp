@@ -1,6 +1,6 @@
 // Test helper that stays alive, optionally holding a library or a file.
 //
-//   sleeper.exe [--ms N] [--load <dll path>] [--hold <file path>] [--log <file>]
+//   sleeper.exe [--ms N] [--load <dll path>] [--hold <file path>] [--log <file>] [--crash stack]
 //
 // --load maps the library with LoadLibrary and keeps it; --hold opens an existing
 // file without FILE_SHARE_DELETE and keeps it open (neither deletable nor
@@ -8,7 +8,8 @@
 // line is written once the library is loaded and the file held, so a test can
 // wait for it. Then the helper sleeps N ms (default 60000) and exits 0.
 // A library or file that cannot be taken ends the helper at once with code 2
-// and no log line.
+// and no log line. With --crash stack it dies of a stack overflow instead of
+// sleeping.
 #include <windows.h>
 
 #include <cwchar>
@@ -20,6 +21,19 @@ constexpr DWORD kDefaultSleepMs = 60000;
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 1;
 constexpr int kExitCannotHold = 2;
+constexpr wchar_t kCrashStack[] = L"stack";
+constexpr size_t kOverflowFrameBytes = 64;
+
+// Read at run time, so that the compiler cannot tell the recursion never ends.
+volatile unsigned long long gOverflowLimit = ~0ull;
+
+// Each call keeps a frame the compiler may neither drop nor reuse.
+unsigned Overflow(unsigned long long depth) {
+    volatile char frame[kOverflowFrameBytes];
+    frame[depth % kOverflowFrameBytes] = static_cast<char>(depth);
+    if (depth >= gOverflowLimit) return 0;
+    return Overflow(depth + 1) + static_cast<unsigned char>(frame[depth % kOverflowFrameBytes]);
+}
 
 std::string ToUtf8(const std::wstring& w) {
     if (w.empty()) return {};
@@ -43,7 +57,7 @@ void AppendLine(const std::wstring& path, const std::wstring& text) {
 
 int wmain(int argc, wchar_t** argv) {
     DWORD sleepMs = kDefaultSleepMs;
-    std::wstring load, hold, log;
+    std::wstring load, hold, log, crash;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (i + 1 >= argc) return kExitUsage;
@@ -56,6 +70,8 @@ int wmain(int argc, wchar_t** argv) {
             hold = value;
         } else if (arg == L"--log") {
             log = value;
+        } else if (arg == L"--crash" && value == kCrashStack) {
+            crash = value;
         } else {
             return kExitUsage;
         }
@@ -68,6 +84,7 @@ int wmain(int argc, wchar_t** argv) {
         if (file == INVALID_HANDLE_VALUE) return kExitCannotHold;
     }
     if (!log.empty()) AppendLine(log, ::GetCommandLineW());
+    if (!crash.empty()) return static_cast<int>(Overflow(0));
     ::Sleep(sleepMs);
     return kExitOk;
 }

@@ -8,6 +8,7 @@
 #include "manifest/XmlConfigDocument.h"
 #include "removal/Paths.h"
 #include "removal/Registry.h"
+#include "removal/ProcessControl.h"
 
 namespace manifest {
 namespace {
@@ -70,10 +71,7 @@ std::wstring ReadStringValue(HKEY key, const std::wstring& name) {
 }
 
 // A 32-bit process on a 64-bit system must ask for the 64-bit view explicitly.
-REGSAM NativeViewFlag() {
-    BOOL wow64 = FALSE;
-    return (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64) ? KEY_WOW64_64KEY : 0;
-}
+REGSAM NativeViewFlag() { return removal::IsOwnProcessWow64() ? KEY_WOW64_64KEY : 0; }
 
 bool ReadWholeFile(const std::wstring& path, std::string& out) {
     out.clear();

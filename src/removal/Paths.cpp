@@ -8,12 +8,15 @@
 
 #include "base/text.h"
 #include "base/unique_any.h"
+#include "removal/ProcessControl.h"
 
 namespace removal {
 
 namespace {
 
 constexpr wchar_t kKernelLibrary[] = L"Kernel32.dll";
+// The name under the Windows folder through which a WoW64 process reaches the native System32.
+constexpr wchar_t kNativeSystemAlias[] = L"Sysnative";
 constexpr char kGetModuleHandleExEntry[] = "GetModuleHandleExW";
 constexpr wchar_t kNtPrefix[] = L"\\??\\";
 constexpr size_t kNtPrefixChars = 4;
@@ -229,6 +232,12 @@ std::wstring GetSystemX86Folder() {
 std::wstring GetWindowsFolder() {
     static std::wstring cache;
     return CachedFolder(cache, CSIDL_WINDOWS);
+}
+
+std::wstring GetNativeSystemFolder() {
+    if (IsOwnProcessWow64()) return JoinPath(GetWindowsFolder(), kNativeSystemAlias);
+    static std::wstring cache;
+    return CachedFolder(cache, CSIDL_SYSTEM);
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name) {

@@ -66,6 +66,10 @@ bool ExpandEnvVar(const wchar_t* text, std::wstring& out);
 // the process (an empty answer is not cached, so the next call asks again).
 std::wstring GetSystemX86Folder();
 std::wstring GetWindowsFolder();
+// The system folder of the platform's own architecture. A 32-bit process on a
+// 64-bit system sees System32 redirected to the 32-bit SysWOW64 and reaches the
+// native one through the Windows folder's "Sysnative" alias. Empty when unknown.
+std::wstring GetNativeSystemFolder();
 
 // Loads a library preferring the system folders over the normal search; the
 // caller owns the returned handle (FreeLibrary). nullptr when nothing loads.

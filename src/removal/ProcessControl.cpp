@@ -51,17 +51,6 @@ Fn EntryPoint(const wchar_t* module, const char* name) {
     return handle ? reinterpret_cast<Fn>(::GetProcAddress(handle, name)) : nullptr;
 }
 
-// Whether this process is a 32-bit process on a 64-bit platform; asked once.
-bool IsOwnProcessWow64() {
-    static const bool wow64 = [] {
-        using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-        auto isWow64 = EntryPoint<IsWow64ProcessFn>(kKernelLibrary, kIsWow64ProcessEntry);
-        BOOL answer = FALSE;
-        return isWow64 != nullptr && isWow64(::GetCurrentProcess(), &answer) && answer;
-    }();
-    return wow64;
-}
-
 std::wstring ImageFileName(HANDLE process) {
     wchar_t buffer[kMaxPathChars] = {};
     const DWORD length = ::GetProcessImageFileNameW(process, buffer, static_cast<DWORD>(kMaxPathChars));
@@ -84,26 +73,8 @@ bool ReadTrueVersion(DWORD& major, DWORD& minor, DWORD& build) {
         return true;
     }
     // No native entry point: the kernel image's file version tells major and minor.
-    wchar_t system[kMaxPathChars] = {};
-    const UINT length = ::GetSystemDirectoryW(system, static_cast<UINT>(kMaxPathChars));
-    if (length == 0 || length >= kMaxPathChars) return false;
-    std::wstring kernel(system, length);
-    EnsureTrailingSeparator(kernel);
-    kernel += kKernelImage;
-    DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(kernel.c_str(), &ignored);
-    if (size == 0) return false;
-    std::vector<BYTE> data(size);
-    if (!::GetFileVersionInfoW(kernel.c_str(), 0, size, data.data())) return false;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT infoSize = 0;
-    if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || info == nullptr) {
-        return false;
-    }
-    major = HIWORD(info->dwFileVersionMS);
-    minor = LOWORD(info->dwFileVersionMS);
     build = 0;
-    return true;
+    return ReadKernelImageVersion(major, minor);
 }
 
 OsVersionFacts QueryOsVersionFacts() {
@@ -321,6 +292,38 @@ int GetOsVersionClass() {
     static int cached = kOsUnknown;
     if (cached == kOsUnknown) cached = ClassifyOsVersion(QueryOsVersionFacts());
     return cached;
+}
+
+bool ReadKernelImageVersion(DWORD& major, DWORD& minor) {
+    // A 32-bit process's System32 is the 32-bit SysWOW64, which on Windows holds
+    // no kernel image.
+    std::wstring kernel = GetNativeSystemFolder();
+    if (kernel.empty()) return false;
+    EnsureTrailingSeparator(kernel);
+    kernel += kKernelImage;
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(kernel.c_str(), &ignored);
+    if (size == 0) return false;
+    std::vector<BYTE> data(size);
+    if (!::GetFileVersionInfoW(kernel.c_str(), 0, size, data.data())) return false;
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || info == nullptr) {
+        return false;
+    }
+    major = HIWORD(info->dwFileVersionMS);
+    minor = LOWORD(info->dwFileVersionMS);
+    return true;
+}
+
+bool IsOwnProcessWow64() {
+    static const bool wow64 = [] {
+        using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+        auto isWow64 = EntryPoint<IsWow64ProcessFn>(kKernelLibrary, kIsWow64ProcessEntry);
+        BOOL answer = FALSE;
+        return isWow64 != nullptr && isWow64(::GetCurrentProcess(), &answer) && answer;
+    }();
+    return wow64;
 }
 
 bool IsNativeSystem64() {

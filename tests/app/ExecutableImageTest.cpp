@@ -47,10 +47,12 @@ std::string ReadManifestResource(const std::wstring& path) {
 
 }  // namespace
 
-TEST(ExecutableImage, IsA64BitGuiProgramWithoutRuntimeDlls) {
+TEST(ExecutableImage, IsAGuiProgramOfTheBuildsArchitectureWithoutRuntimeDlls) {
+    // The test program is built for the same architecture as the uninstaller beside it.
+    constexpr WORD kBuildMachine = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
     const ImageInfo info = ReadImage(testing_support::BinDir() + L"uninst.exe");
     EXPECT_EQ(info.subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-    EXPECT_EQ(info.machine, IMAGE_FILE_MACHINE_AMD64);
+    EXPECT_EQ(info.machine, kBuildMachine);
     EXPECT_EQ(info.imports.find("libstdc++"), std::string::npos) << info.imports;
     EXPECT_EQ(info.imports.find("libgcc"), std::string::npos) << info.imports;
     EXPECT_EQ(info.imports.find("libwinpthread"), std::string::npos) << info.imports;

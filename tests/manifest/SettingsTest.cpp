@@ -199,6 +199,40 @@ TEST(ProductSearchMask, SubkeyKeywordsCaseInsensitive) {
     EXPECT_EQ(ComputeInstalledProductMask(dir.path()), 1u << 4);
 }
 
+TEST(ProductSearchMask, SubkeysAreSearchedInTheNativeRegistryView) {
+    // Uninstall entries of 64-bit programs live in the 64-bit view, which a 32-bit
+    // process on a 64-bit system (the i686 build) must ask for; a key of the
+    // 32-bit view alone is not looked at.
+    constexpr wchar_t kViewsKey[] = L"uninst_test_product_views";
+    const std::wstring uninstall = std::wstring(L"Software\\") + kViewsKey + L"\\Uninstall";
+    const auto keyIn = [&](const wchar_t* name, REGSAM view) {
+        base::unique_hkey key;
+        return ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (uninstall + L"\\" + name).c_str(), 0, nullptr, 0,
+                                 KEY_ALL_ACCESS | view, nullptr, key.put(), nullptr) == ERROR_SUCCESS;
+    };
+    const auto removeViews = [&] {
+        for (const REGSAM view : {REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
+            base::unique_hkey software;
+            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_ALL_ACCESS | view, software.put()) ==
+                ERROR_SUCCESS) {
+                ::RegDeleteTreeW(software.get(), kViewsKey);
+                ::RegDeleteKeyW(software.get(), kViewsKey);
+            }
+        }
+    };
+    removeViews();
+    ASSERT_TRUE(keyIn(L"Native Viewer", KEY_WOW64_64KEY));
+    ASSERT_TRUE(keyIn(L"Redirected Viewer", KEY_WOW64_32KEY));
+    TempDir dir;
+    const std::string path = Narrow(uninstall);
+    ASSERT_TRUE(WriteContainer(dir.path(), "<r><product id=\"1\"><method2><path hkey=\"HKLM\" path=\"" + path +
+                                               "\"><item keyword=\"native viewer\"/></path></method2></product>"
+                                               "<product id=\"2\"><method2><path hkey=\"HKLM\" path=\"" + path +
+                                               "\"><item keyword=\"redirected viewer\"/></path></method2></product></r>"));
+    EXPECT_EQ(ComputeInstalledProductMask(dir.path()), 1u);
+    removeViews();
+}
+
 TEST(ProductSearchMask, DamagedOrMissingDataGivesZero) {
     TempDir dir;
     ProductRegistry reg;

@@ -20,39 +20,52 @@ constexpr DWORD kExitWaitMs = 5000;
 }
 
 TEST(ProcessControl, ImagePathsOfAChild) {
-    TempDir dir(L"pc");
-    ChildProcess child = StartSleeperCopy(dir.path(), L"Path Probe.exe");
-    ASSERT_TRUE(child.started());
-    const std::wstring expected = dir.path() + L"Path Probe.exe";
+    // A child of the test's own architecture, and a 64-bit one: the i686 build
+    // is a 32-bit process on a 64-bit system there, which cannot read a 64-bit
+    // process's modules and finds its image path through the image-file-name query.
+    struct Case {
+        const wchar_t* label;
+        std::wstring binDir;
+        bool modulesReadable;
+    };
+    const Case cases[] = {{L"own", testing_support::BinDir(), true},
+                          {L"64-bit", testing_support::NativeBinDir(), !IsOwnProcessWow64()}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(base::WideToUtf8(c.label));
+        TempDir dir(L"pc");
+        ChildProcess child = StartSleeperCopy(dir.path(), L"Path Probe.exe", L"--ms 60000", c.binDir);
+        ASSERT_TRUE(child.started());
+        const std::wstring expected = dir.path() + L"Path Probe.exe";
 
-    EXPECT_TRUE(base::EqualsNoCase(GetProcessPathById(child.id()), expected)) << GetProcessPathById(child.id());
-    EXPECT_EQ(GetParentProcessId(child.id()), ::GetCurrentProcessId());
+        EXPECT_TRUE(base::EqualsNoCase(GetProcessPathById(child.id()), expected)) << GetProcessPathById(child.id());
+        EXPECT_EQ(GetParentProcessId(child.id()), ::GetCurrentProcessId());
 
-    ProcessPathResolver resolver;
-    std::vector<DWORD> ids;
-    ASSERT_TRUE(resolver.EnumerateProcessIds(ids));
-    EXPECT_NE(std::find(ids.begin(), ids.end(), child.id()), ids.end());
-    EXPECT_NE(std::find(ids.begin(), ids.end(), ::GetCurrentProcessId()), ids.end());
-    EXPECT_TRUE(base::EqualsNoCase(resolver.GetImagePathById(child.id()), expected))
-        << resolver.GetImagePathById(child.id());
-    EXPECT_TRUE(base::EqualsNoCase(resolver.GetImagePathOfHandle(child.handle()), expected));
-    EXPECT_TRUE(base::EqualsNoCase(resolver.GetModulePathOfHandle(child.handle()), expected))
-        << resolver.GetModulePathOfHandle(child.handle());
+        ProcessPathResolver resolver;
+        std::vector<DWORD> ids;
+        ASSERT_TRUE(resolver.EnumerateProcessIds(ids));
+        EXPECT_NE(std::find(ids.begin(), ids.end(), child.id()), ids.end());
+        EXPECT_NE(std::find(ids.begin(), ids.end(), ::GetCurrentProcessId()), ids.end());
+        EXPECT_TRUE(base::EqualsNoCase(resolver.GetImagePathById(child.id()), expected))
+            << resolver.GetImagePathById(child.id());
+        EXPECT_TRUE(base::EqualsNoCase(resolver.GetImagePathOfHandle(child.handle()), expected));
+        EXPECT_EQ(base::EqualsNoCase(resolver.GetModulePathOfHandle(child.handle()), expected), c.modulesReadable)
+            << resolver.GetModulePathOfHandle(child.handle());
 
-    // The platform answers a device path (Wine too: \Device\HarddiskVolume1\...),
-    // which is why the drive map is needed.
-    wchar_t raw[MAX_PATH] = {};
-    ::GetProcessImageFileNameW(child.handle(), raw, MAX_PATH);
-    EXPECT_EQ(std::wstring(raw).rfind(L"\\Device\\", 0), 0u) << raw;
+        // The platform answers a device path (Wine too: \Device\HarddiskVolume1\...),
+        // which is why the drive map is needed.
+        wchar_t raw[MAX_PATH] = {};
+        ::GetProcessImageFileNameW(child.handle(), raw, MAX_PATH);
+        EXPECT_EQ(std::wstring(raw).rfind(L"\\Device\\", 0), 0u) << raw;
 
-    // Once the last handle is gone the id names no process. Wine frees the
-    // process object a moment after the last handle closes, hence the poll.
-    const DWORD id = child.id();
-    child = ChildProcess();
-    for (int i = 0; i < 100 && !GetProcessPathById(id).empty(); ++i) ::Sleep(10);
-    EXPECT_EQ(GetProcessPathById(id), L"");
-    EXPECT_EQ(GetParentProcessId(id), kNoParentProcess);
-    EXPECT_EQ(resolver.GetImagePathById(id), L"");
+        // Once the last handle is gone the id names no process. Wine frees the
+        // process object a moment after the last handle closes, hence the poll.
+        const DWORD id = child.id();
+        child = ChildProcess();
+        for (int i = 0; i < 100 && !GetProcessPathById(id).empty(); ++i) ::Sleep(10);
+        EXPECT_EQ(GetProcessPathById(id), L"");
+        EXPECT_EQ(GetParentProcessId(id), kNoParentProcess);
+        EXPECT_EQ(resolver.GetImagePathById(id), L"");
+    }
 }
 
 TEST(ProcessControl, KillProcessesByPathIgnoresCase) {
@@ -86,7 +99,8 @@ TEST(ProcessControl, KillProcessesUnderDirectoryMatchesWholeDirectory) {
     const std::wstring lumen = root.path() + L"lumen\\";
     ::CreateDirectoryW(lumenox.c_str(), nullptr);
     ChildProcess nested = StartSleeperCopy(lumenox + L"bin\\", L"x.exe");
-    ChildProcess top = StartSleeperCopy(lumenox, L"y.exe");
+    // 64-bit: the i686 build must find it without reading its modules.
+    ChildProcess top = StartSleeperCopy(lumenox, L"y.exe", L"--ms 60000", testing_support::NativeBinDir());
     ChildProcess sibling = StartSleeperCopy(lumen, L"x.exe");
     ASSERT_TRUE(nested.started() && top.started() && sibling.started());
 
@@ -193,9 +207,20 @@ TEST(ProcessControl, OsVersionClassAndArchitectureLive) {
     ::GetNativeSystemInfo(&info);
     EXPECT_EQ(IsNativeSystem64(), info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
                                       info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64);
-#ifdef _WIN64
+    // Both builds run on a 64-bit system (a 64-bit prefix): the i686 build under WoW64.
     EXPECT_TRUE(IsNativeSystem64());
-#endif
+    EXPECT_EQ(IsOwnProcessWow64(), sizeof(void*) == 4);
+}
+
+TEST(ProcessControl, KernelVersionFallbackReadsTheNativeKernelImage) {
+    // The native system folder holds the 64-bit kernel image for both builds; a
+    // 32-bit process's System32 would be the 32-bit SysWOW64, which on Windows has none.
+    const std::wstring folder = GetNativeSystemFolder();
+    EXPECT_EQ(testing_support::ImageMachine(folder + L"\\ntoskrnl.exe"), IMAGE_FILE_MACHINE_AMD64) << folder;
+    DWORD major = 0;
+    DWORD minor = 0;
+    ASSERT_TRUE(ReadKernelImageVersion(major, minor));
+    EXPECT_GE(major, 5u);  // an NT kernel of Windows 2000 or later
 }
 
 TEST(ProcessControl, TerminateAndPrivilege) {

@@ -290,7 +290,9 @@ TEST(ReportLibrary, HolderCountsUsesAndFallsBackToSecondDirectory) {
 }
 
 // The "process" field names the program that started the uninstaller. The test
-// starts itself as that child; the child sends one record into the given directory.
+// starts itself as that child, directly and through the 64-bit command
+// interpreter of the native system folder (a 64-bit parent of the i686 build);
+// the child sends one record into the given directory.
 TEST(ReportRecord, ProcessFieldIsParentImagePath) {
     wchar_t childDir[MAX_PATH] = {};
     if (::GetEnvironmentVariableW(kChildDirVariable, childDir, MAX_PATH) > 0) {
@@ -298,20 +300,34 @@ TEST(ReportRecord, ProcessFieldIsParentImagePath) {
         CSingletonReport(holder).SendUninstallReport(1, 0);
         return;
     }
-    ProductKeyScope key;
-    LibraryDir lib;
-    ASSERT_TRUE(::SetEnvironmentVariableW(kChildDirVariable, lib.path().c_str()));
-    const auto run = testing_support::RunProcess(removal::GetModulePath(nullptr),
-                                                 L"--gtest_filter=ReportRecord.ProcessFieldIsParentImagePath");
-    ::SetEnvironmentVariableW(kChildDirVariable, nullptr);
-    ASSERT_TRUE(run.finished);
-    ASSERT_EQ(run.exitCode, 0u);
-    const auto records = lib.Records();
-    ASSERT_EQ(records.size(), 1u);
-    const Field* process = records[0].Find("process");
-    ASSERT_NE(process, nullptr);
-    EXPECT_TRUE(base::EqualsNoCase(base::Utf8ToWide(process->text), removal::GetModulePath(nullptr)))
-        << process->text;
-    EXPECT_EQ(records[0].Names(),
-              (std::vector<std::string>{"product_id", "uninstall", "reason", "days", "process", "ver"}));
+    const std::wstring self = removal::GetModulePath(nullptr);
+    const std::wstring childArguments = L"--gtest_filter=ReportRecord.ProcessFieldIsParentImagePath";
+    const std::wstring interpreter = removal::GetNativeSystemFolder() + L"\\cmd.exe";
+    struct Case {
+        std::wstring program;
+        std::wstring arguments;
+        std::wstring parent;
+    };
+    const Case cases[] = {
+        {self, childArguments, self},
+        {interpreter, L"/c \"\"" + self + L"\" " + childArguments + L"\"",
+         removal::GetWindowsFolder() + L"\\system32\\cmd.exe"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(base::WideToUtf8(c.program));
+        ProductKeyScope key;
+        LibraryDir lib;
+        ASSERT_TRUE(::SetEnvironmentVariableW(kChildDirVariable, lib.path().c_str()));
+        const auto run = testing_support::RunProcess(c.program, c.arguments);
+        ::SetEnvironmentVariableW(kChildDirVariable, nullptr);
+        ASSERT_TRUE(run.finished);
+        ASSERT_EQ(run.exitCode, 0u);
+        const auto records = lib.Records();
+        ASSERT_EQ(records.size(), 1u);
+        const Field* process = records[0].Find("process");
+        ASSERT_NE(process, nullptr);
+        EXPECT_TRUE(base::EqualsNoCase(base::Utf8ToWide(process->text), c.parent)) << process->text;
+        EXPECT_EQ(records[0].Names(),
+                  (std::vector<std::string>{"product_id", "uninstall", "reason", "days", "process", "ver"}));
+    }
 }

@@ -49,12 +49,14 @@ void ChildProcess::Terminate() {
     }
 }
 
-ChildProcess StartSleeperCopy(const std::wstring& dir, const std::wstring& name, const std::wstring& arguments) {
+ChildProcess StartSleeperCopy(const std::wstring& dir, const std::wstring& name, const std::wstring& arguments,
+                              const std::wstring& binDir) {
     std::wstring folder = dir;
     if (!folder.empty() && folder.back() != L'\\') folder.push_back(L'\\');
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring target = folder + name;
-    if (!::CopyFileW((BinDir() + L"sleeper.exe").c_str(), target.c_str(), FALSE)) return {};
+    const std::wstring source = (binDir.empty() ? BinDir() : binDir) + L"sleeper.exe";
+    if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) return {};
     // The log line shows the helper is up: its loader has run and its module list is readable.
     const std::wstring log = target + L".log";
     ::DeleteFileW(log.c_str());

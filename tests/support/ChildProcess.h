@@ -32,11 +32,12 @@ private:
     DWORD id_ = 0;
 };
 
-// Copies bin\sleeper.exe to dir\name (dir is created if missing), starts it with
-// arguments (default: sleep 60 s) plus "--log dir\name.log" and waits until it is
-// up. The child is not started() when that fails.
+// Copies sleeper.exe from binDir (default: the test's own build, BinDir()) to
+// dir\name (dir is created if missing), starts it with arguments (default: sleep
+// 60 s) plus "--log dir\name.log" and waits until it is up. The child is not
+// started() when that fails.
 ChildProcess StartSleeperCopy(const std::wstring& dir, const std::wstring& name,
-                              const std::wstring& arguments = L"--ms 60000");
+                              const std::wstring& arguments = L"--ms 60000", const std::wstring& binDir = L"");
 
 // Waits until a file has at least one line; false after timeoutMs.
 bool WaitForLine(const std::wstring& path, DWORD timeoutMs);

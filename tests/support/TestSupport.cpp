@@ -1,8 +1,10 @@
 #include "support/TestSupport.h"
 
 #include <atomic>
+#include <cstring>
 #include <fstream>
 
+#include "SampleLayout.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/Paths.h"
@@ -10,6 +12,20 @@
 namespace testing_support {
 
 std::wstring BinDir() { return removal::GetExeDirectoryWithSeparator(); }
+
+std::wstring NativeBinDir() { return sizeof(void*) == 8 ? BinDir() : BinDir() + sample::kNativeStandInsDir; }
+
+WORD ImageMachine(const std::wstring& path) {
+    const std::string bytes = ReadBytes(path);
+    IMAGE_DOS_HEADER dos = {};
+    if (bytes.size() < sizeof(dos)) return 0;
+    std::memcpy(&dos, bytes.data(), sizeof(dos));
+    const size_t machineAt = static_cast<size_t>(dos.e_lfanew) + sizeof(DWORD);  // after "PE\0\0"
+    WORD machine = 0;
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 || bytes.size() < machineAt + sizeof(machine)) return 0;
+    std::memcpy(&machine, bytes.data() + machineAt, sizeof(machine));
+    return machine;
+}
 
 TempDir::TempDir(const std::wstring& hint) {
     static std::atomic<unsigned> counter{0};

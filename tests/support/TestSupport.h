@@ -12,6 +12,11 @@ namespace testing_support {
 
 // Directory of the test program, which also holds uninst.exe and the companions.
 std::wstring BinDir();
+// Directory of the 64-bit builds of the stand-ins whose processes the uninstaller
+// meets: BinDir() in the x64 build, its x64\ folder in the i686 build.
+std::wstring NativeBinDir();
+// The machine field (IMAGE_FILE_MACHINE_*) of a program or library file; 0 when unreadable.
+WORD ImageMachine(const std::wstring& path);
 
 // A fresh directory under the temporary folder, removed with its content on
 // destruction. path() ends in a backslash.

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs the whole suite on each build tree in turn, prints CTest's summary of
+# each once more at the end, and fails when any suite failed.
+# Usage: test-all.sh BUILD_DIR...
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+status=0
+summaries=()
+for build in "$@"; do
+    log="$build/last-test-run.txt"
+    echo "== tests of $build"
+    bash "$here/run-tests.sh" "$build" 2>&1 | tee "$log"
+    code=${PIPESTATUS[0]}
+    [ "$code" = 0 ] || status=1
+    summary=$(grep -E '^[0-9]+% tests passed' "$log" | tail -n1)
+    took=$(grep -E '^Total Test time' "$log" | tail -n1 | sed 's/^Total Test time (real) = */, in /')
+    summaries+=("$build: ${summary:-no CTest summary (exit code $code)}$took")
+done
+echo
+echo "== summaries"
+printf '%s\n' "${summaries[@]}"
+exit "$status"
