@@ -36,7 +36,7 @@ public:
     // The installation directory, with a trailing backslash.
     const std::wstring& dir() const { return dir_; }
     // The parent directory, where the decoys and the installer's record lie.
-    const std::wstring& parent() const { return parent_; }
+    const std::wstring& parent() const { return root_.path(); }
 
     // "--inventory" as name/value pairs.
     std::map<std::string, std::string> Inventory() const;
@@ -50,9 +50,7 @@ private:
     std::wstring Quoted() const;
 
     TempDir root_;
-    std::wstring parent_;
     std::wstring dir_;
-    std::wstring quotedDir_;  // the installer's argument
     CapturedRun install_;
     bool cleaned_ = false;
 };
