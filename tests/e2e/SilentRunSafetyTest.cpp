@@ -19,7 +19,8 @@ using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
-constexpr DWORD kScriptWaitMs = 10000;
+// Generous: the script waits 2 s, then empties a tree while other tests load the machine.
+constexpr DWORD kScriptWaitMs = 30000;
 constexpr UINT kWesternCodePage = 1252;
 constexpr char kUserBytes[] = "the user's own";
 constexpr wchar_t kUserShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
