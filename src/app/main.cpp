@@ -11,6 +11,7 @@
 #include "ui/LxApp.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    ::OutputDebugStringA("uninst: start\n");  // start-up marks for a trace, as the step marks
     // Every file and library of the run is found through the executable's own
     // directory. Without it, names alone would reach the current directory and
     // the library search path: then nothing is done at all.
@@ -25,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // the guard without effect.
     if (sectionName.empty()) sectionName = app::kSingleInstanceKey;
     app::SingleInstanceGuard guard(sectionName);
+    ::OutputDebugStringA("uninst: single instance\n");
     if (guard.IsSecondInstance()) return 0;
 
     ui::LxAppModule::Init(instance);
@@ -36,12 +38,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     const std::wstring selfPath = removal::GetModulePath(nullptr);
     app::AddFirewallException(selfPath);
+    ::OutputDebugStringA("uninst: started\n");
     {
         auto* dialog = new app::QDetectorMainDlg();
         dialog->Run();
+        ::OutputDebugStringA("uninst: run ended\n");
         app::RemoveFirewallException(selfPath);
         ui::LxAppModule::Term();
         delete dialog;
     }
+    ::OutputDebugStringA("uninst: end\n");
     return 0;
 }
