@@ -1,6 +1,5 @@
 // Entry routine of the uninstaller.
 #include <windows.h>
-#include <commctrl.h>
 
 #include "app/DetectorMainDlg.h"
 #include "app/Firewall.h"
@@ -31,8 +30,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     ui::LxAppModule::Init(instance);
 
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    // The common controls are not initialised here: the UI library does it
+    // right before its first window of those classes. Loading the library at
+    // start costs every windowless run the display driver and theme set-up.
 
     manifest::ExpandTaskList::Instance().Load(ownDirectory + manifest::kExpandTaskFileName);
 
