@@ -57,7 +57,8 @@ install_sample "$root\\plain"
 install_sample "$root\\skip" --skip
 mkdir -p "$drive_c/bench/bare"
 for f in uninst.exe uninst_b.exe qsdxbase.dll qsdxbase_values.txt; do
-    [ -f "$drive_c/bench/plain/$f" ] || continue cp "$drive_c/bench/plain/$f" "$drive_c/bench/bare/"; done
+    [ -f "$drive_c/bench/plain/$f" ] && cp "$drive_c/bench/plain/$f" "$drive_c/bench/bare/"
+done
 section=$(tr -d '\r' <"$drive_c/bench/plain/qsdxbase_values.txt" | sed -n 's/^QUninstallToolName=//p')
 [ -n "$section" ] || section=QUninstallToolName
 
