@@ -9,10 +9,14 @@
 # functions) and sets OUT_VAR to its path. Link it before anything that names
 # the plain library; the delay-load helper comes from the toolchain's delayimp.
 
+set(_UNINST_DELAY_IMPORTS_MODULE ${CMAKE_CURRENT_LIST_FILE})
+# Made at configure time; a change of this file makes them afresh.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_FILE})
+
 function(uninst_delay_import_library out_var name)
   set(_dir ${CMAKE_BINARY_DIR}/delayimp)
   set(_lib ${_dir}/lib${name}_delay.a)
-  if(NOT EXISTS ${_lib})
+  if(NOT EXISTS ${_lib} OR ${_UNINST_DELAY_IMPORTS_MODULE} IS_NEWER_THAN ${_lib})
     find_library(_implib_${name} NAMES lib${name}.a NO_CACHE REQUIRED)
     set(_implib ${_implib_${name}})
     execute_process(COMMAND ${CMAKE_DLLTOOL} -I ${_implib}
@@ -43,6 +47,18 @@ function(uninst_delay_import_library out_var name)
                     RESULT_VARIABLE _rc ERROR_VARIABLE _err)
     if(NOT _rc EQUAL 0)
       message(FATAL_ERROR "dlltool failed for ${name}: ${_err}")
+    endif()
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      # The i686 linker drops the code section of an import-library member
+      # whose function symbol nobody names, as it does for the jump stubs of
+      # plain import libraries; calls through the dllimport pointer would then
+      # jump to 0. Marked as data the section is not taken for such a stub; the
+      # linker script still places ".text$..." sections in the code section.
+      execute_process(COMMAND ${CMAKE_OBJCOPY} --rename-section ".text=.text\$dly,alloc,load,readonly,data,contents"
+                              ${_lib} RESULT_VARIABLE _rc ERROR_VARIABLE _err)
+      if(NOT _rc EQUAL 0)
+        message(FATAL_ERROR "objcopy failed for ${name}: ${_err}")
+      endif()
     endif()
   endif()
   set(${out_var} ${_lib} PARENT_SCOPE)
