@@ -137,9 +137,13 @@ variants=("")
 [ -z "$compare" ] || variants+=(_b)
 
 for run in $(seq 1 "$runs"); do
-    for v in "${variants[@]}"; do install_sample "$root\\silent-$run$v"; done
     time_case empty "$bin/bench_empty_gui.exe" || exit 1
-    for v in "${variants[@]}"; do
+    # The two builds take turns at going first. Each silent run has the keys,
+    # verbs and shortcuts of an installation of its own to remove.
+    order=("${variants[@]}")
+    [ $((run % 2)) = 0 ] && [ -n "$compare" ] && order=(_b "")
+    for v in "${order[@]}"; do
+        install_sample "$root\\silent-$run$v"
         hold_section
         time_case "second$v" "$root\\plain\\uninst$v.exe" || exit 1
         release_section
@@ -150,9 +154,7 @@ for run in $(seq 1 "$runs"); do
         expect_marks bare "$v"
         time_case "silent$v" "$root\\silent-$run$v\\uninst$v.exe" /s || exit 1
         expect_marks silent "$v"
-    done
-    # The self-removal scripts must be done before the next run is timed.
-    for v in "${variants[@]}"; do
+        # The self-removal script must be done before anything else is timed.
         for _ in $(seq 1 $((self_removal_wait_s * 2))); do
             [ -d "$drive_c/bench/silent-$run$v" ] || break
             sleep 0.5
