@@ -138,20 +138,26 @@ variants=("")
 
 for run in $(seq 1 "$runs"); do
     time_case empty "$bin/bench_empty_gui.exe" || exit 1
-    # The two builds take turns at going first. Each silent run has the keys,
-    # verbs and shortcuts of an installation of its own to remove.
+    # The two builds take turns at going first, case by case, so that both
+    # see the same moment of the machine.
     order=("${variants[@]}")
     [ $((run % 2)) = 0 ] && [ -n "$compare" ] && order=(_b "")
+    hold_section
+    for v in "${order[@]}"; do
+        time_case "second$v" "$root\\plain\\uninst$v.exe" || exit 1
+        expect_marks second "$v"
+    done
+    release_section
+    for kind in skip bare; do
+        for v in "${order[@]}"; do
+            time_case "$kind$v" "$root\\$kind\\uninst$v.exe" || exit 1
+            expect_marks "$kind" "$v"
+        done
+    done
+    # Each silent run removes an installation of its own: the keys, verbs and
+    # shortcuts are shared, and a second run on them would find nothing left.
     for v in "${order[@]}"; do
         install_sample "$root\\silent-$run$v"
-        hold_section
-        time_case "second$v" "$root\\plain\\uninst$v.exe" || exit 1
-        release_section
-        expect_marks second "$v"
-        time_case "skip$v" "$root\\skip\\uninst$v.exe" || exit 1
-        expect_marks skip "$v"
-        time_case "bare$v" "$root\\bare\\uninst$v.exe" || exit 1
-        expect_marks bare "$v"
         time_case "silent$v" "$root\\silent-$run$v\\uninst$v.exe" /s || exit 1
         expect_marks silent "$v"
         # The self-removal script must be done before anything else is timed.
@@ -207,6 +213,18 @@ awk -v compare="$compare" '
             if (c != "silent") row("  teardown (firewall removal, wizard object)", c, "teardown")
             if (c == "silent") row("  after step 18: firewall removal, script, exit", c, "after_steps")
             row("  exit (last mark to process end)", c, "exit")
+        }
+        if (compare == "") exit
+        # Run by run the two builds met the same machine: the median of their
+        # ratios is steadier than the ratio of the medians.
+        printf "== this build / compared, median of the runs'"'"' ratios:"
+        split("second whole,skip whole,bare whole,silent startup,silent after_steps", pairs, ",")
+        for (k = 1; k <= 5; k++) {
+            split(pairs[k], kp, " ")
+            n = count[kp[1] " " kp[2]]
+            for (i = 1; i <= n; i++) v["ratio " k, i] = v[kp[1] " " kp[2], i] / v[kp[1] "_b " kp[2], i]
+            count["ratio " k] = n
+            printf " %s %.2f%s", pairs[k], median("ratio " k), (k < 5 ? "," : "\n")
         }
     }' "$results"
 echo "== traces and figures in $out"
