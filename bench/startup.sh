@@ -81,7 +81,9 @@ hold_section() {
     echo "bench: the section $section could not be held" >&2
     exit 1
 }
-release_section() { exec 3>&-; wait "$holder_pid" 2>/dev/null; }
+# Every process that is not being timed is let end before the next timing.
+settle_s=0.5
+release_section() { exec 3>&-; wait "$holder_pid" 2>/dev/null; sleep "$settle_s"; }
 
 results="$out/results.txt"   # "case figure ms" per run
 : >"$results"
@@ -143,6 +145,7 @@ for run in $(seq 1 "$runs"); do
     order=("${variants[@]}")
     [ $((run % 2)) = 0 ] && [ -n "$compare" ] && order=(_b "")
     hold_section
+    sleep "$settle_s"
     for v in "${order[@]}"; do
         time_case "second$v" "$root\\plain\\uninst$v.exe" || exit 1
         expect_marks second "$v"
@@ -165,6 +168,7 @@ for run in $(seq 1 "$runs"); do
             [ -d "$drive_c/bench/silent-$run$v" ] || break
             sleep 0.5
         done
+        sleep "$settle_s"
     done
     echo "run $run: $(awk -v r="$run" '$2 == "whole" { n[$1]++; if (n[$1] == r) printf "%s %.0f ms  ", $1, $3 / 1000 }' "$results")"
 done
