@@ -10,7 +10,7 @@
 #include "ui/LxApp.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    ::OutputDebugStringA("uninst: start\n");  // start-up marks for a trace, as the step marks
+    ::OutputDebugStringA("uninst: start\n");  // start-up marks for a trace of the run, like the step marks
     // Every file and library of the run is found through the executable's own
     // directory. Without it, names alone would reach the current directory and
     // the library search path: then nothing is done at all.
