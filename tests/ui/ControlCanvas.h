@@ -59,7 +59,7 @@ struct ControlCanvas {
     void Move(int id) { router.MouseMove(Centre(id).x, Centre(id).y); }
     void Press(int id) { router.LButtonDown(Centre(id).x, Centre(id).y); }
     void Release(int id) { router.LButtonUp(Centre(id).x, Centre(id).y); }
-    void Click(int id) { Press(id), Release(id); }
+    void Click(int id) { Move(id), Press(id), Release(id); }
 };
 
 // Pixels of a rectangle for which `test` holds.
