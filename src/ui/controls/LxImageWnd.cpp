@@ -111,22 +111,28 @@ void CLxImageWnd::DrawImage(HDC dc, CLxSkinBase& skin, int slice) {
     }
 }
 
-// The slice is drawn into a transparent layer of the element's size, which
-// then fills the clip path through a texture brush with anti-aliased edges.
+// The slice is drawn into a transparent layer covering the visible part of
+// the element, which then fills the clip path through a texture brush with
+// anti-aliased edges.
 void CLxImageWnd::DrawSmoothClipped(HDC dc, CLxSkinBase& skin, int slice, BYTE alpha) {
     const RECT& rect = Rect();
     const int width = RectWidth(rect);
     const int height = RectHeight(rect);
-    if (width <= 0 || height <= 0 || !EnsureGdiplus()) return;
-    LxDib layer(width, height);
+    RECT visible = {};
+    RECT clipBox = {};
+    if (::GetClipBox(dc, &clipBox) == ERROR || !::IntersectRect(&visible, &rect, &clipBox)) return;
+    if (!EnsureGdiplus()) return;
+    LxDib layer(RectWidth(visible), RectHeight(visible));
     if (!layer.ok()) return;
     layer.Fill(0);
-    skin.Draw(layer.dc(), {0, 0, width, height}, slice, alpha, IsScaled());
+    RECT inLayer = rect;
+    ::OffsetRect(&inLayer, -visible.left, -visible.top);
+    skin.Draw(layer.dc(), inLayer, slice, alpha, IsScaled());
     ::GdiFlush();
-    Gdiplus::Bitmap bitmap(width, height, width * static_cast<INT>(sizeof(uint32_t)), PixelFormat32bppPARGB,
-                           reinterpret_cast<BYTE*>(layer.pixels()));
+    Gdiplus::Bitmap bitmap(layer.width(), layer.height(), layer.width() * static_cast<INT>(sizeof(uint32_t)),
+                           PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(layer.pixels()));
     Gdiplus::TextureBrush brush(&bitmap, Gdiplus::WrapModeClamp);
-    brush.TranslateTransform(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top));
+    brush.TranslateTransform(static_cast<Gdiplus::REAL>(visible.left), static_cast<Gdiplus::REAL>(visible.top));
     const Gdiplus::RectF area(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
                               static_cast<Gdiplus::REAL>(width), static_cast<Gdiplus::REAL>(height));
     Gdiplus::GraphicsPath path;
