@@ -8,22 +8,24 @@ namespace ui {
 namespace {
 using V = std::string_view;
 constexpr BYTE kOpaque = 255;
-
-int ReadMargin(V value) { return ClampCoordinate(ReadInt(value)); }
 }  // namespace
 
 HRESULT CLxExpendImgEx2::SetAttribute(std::string_view name, std::string_view value, bool loading) {
     using A = LxAttribute<CLxExpendImgEx2>;
     static const A kTable[] = {
         {"skin", [](CLxExpendImgEx2& e, V v, bool) { e.skin_ = v; }},
-        {"margin_left", [](CLxExpendImgEx2& e, V v, bool) { e.margins_.left = ReadMargin(v), e.marginsGiven_ = true; }},
-        {"margin_right", [](CLxExpendImgEx2& e, V v, bool) { e.margins_.right = ReadMargin(v), e.marginsGiven_ = true; }},
-        {"margin_top", [](CLxExpendImgEx2& e, V v, bool) { e.margins_.top = ReadMargin(v), e.marginsGiven_ = true; }},
-        {"margin_bottom",
-         [](CLxExpendImgEx2& e, V v, bool) { e.margins_.bottom = ReadMargin(v), e.marginsGiven_ = true; }},
+        {"margin_left", [](CLxExpendImgEx2& e, V v, bool) { e.SetMargin(e.margins_.left, v); }},
+        {"margin_right", [](CLxExpendImgEx2& e, V v, bool) { e.SetMargin(e.margins_.right, v); }},
+        {"margin_top", [](CLxExpendImgEx2& e, V v, bool) { e.SetMargin(e.margins_.top, v); }},
+        {"margin_bottom", [](CLxExpendImgEx2& e, V v, bool) { e.SetMargin(e.margins_.bottom, v); }},
     };
     if (ApplyAttribute(kTable, *this, name, value, loading)) return S_OK;
     return CLxWindow::SetAttribute(name, value, loading);
+}
+
+void CLxExpendImgEx2::SetMargin(int& margin, std::string_view value) {
+    margin = ClampCoordinate(ReadInt(value));
+    marginsGiven_ = true;
 }
 
 void CLxExpendImgEx2::DrawIn(HDC dc, const RECT& area) {

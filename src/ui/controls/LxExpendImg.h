@@ -28,6 +28,8 @@ protected:
     void OnPaint(HDC dc, HRGN region) override;
 
 private:
+    void SetMargin(int& margin, std::string_view value);
+
     std::string skin_;
     LxMargins margins_;
     bool marginsGiven_ = false;

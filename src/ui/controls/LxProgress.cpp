@@ -117,8 +117,8 @@ void CLxProgress::DrawMarquee(HDC dc, const RECT& lane) {
     if (RectIsEmpty(lane)) return;
     if (lane.left + marqueeOffset_ >= lane.right) marqueeOffset_ = 0;
     const int block = std::max(RectWidth(lane) / kMarqueeBlockParts, 1);
-    const RECT r = {lane.left + marqueeOffset_, lane.top, std::min<LONG>(lane.left + marqueeOffset_ + block, lane.right),
-                    lane.bottom};
+    const LONG left = lane.left + marqueeOffset_;
+    const RECT r = {left, lane.top, std::min<LONG>(left + block, lane.right), lane.bottom};
     FillColor(dc, r, kProgressFill);
     marqueeOffset_ += kMarqueeStep;
 }

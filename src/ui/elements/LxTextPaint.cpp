@@ -160,8 +160,9 @@ void DrawGdiplusText(HDC dc, const CLxWindow& element, std::wstring_view text, c
     ApplyTextFormat(format, flags, style.textModeEx);
     Gdiplus::Graphics graphics(dc);
     graphics.SetTextRenderingHint(static_cast<Gdiplus::TextRenderingHint>(style.textRenderingHint));
-    const Gdiplus::RectF layout(static_cast<Gdiplus::REAL>(box.left), static_cast<Gdiplus::REAL>(box.top),
-                                static_cast<Gdiplus::REAL>(RectWidth(box)), static_cast<Gdiplus::REAL>(RectHeight(box)));
+    using R = Gdiplus::REAL;
+    const Gdiplus::RectF layout(static_cast<R>(box.left), static_cast<R>(box.top), static_cast<R>(RectWidth(box)),
+                                static_cast<R>(RectHeight(box)));
     graphics.DrawString(text.data(), static_cast<INT>(text.size()), font.get(), layout, &format, &brush);
 }
 
