@@ -5,12 +5,12 @@ namespace hosttest {
 namespace {
 constexpr wchar_t kBackdropClass[] = L"HostTestBackdrop";
 // The GDI handle table the process environment block points to: 24-byte
-// entries (object, owner process id, unique, type, flags, user pointer).
-#ifdef _WIN64
-constexpr size_t kPebGdiTable = 0xF8;
-#else
-constexpr size_t kPebGdiTable = 0x94;
-#endif
+// entries (object, owner process id, unique, type, flags, user pointer). A
+// 32-bit process on a 64-bit system finds it in the 64-bit block, through
+// the offset its thread block keeps to the 64-bit one.
+constexpr size_t kPeb64GdiTable = 0xF8;
+constexpr size_t kTeb64Peb = 0x60;
+constexpr size_t kTeb32WowOffset = 0xFDC;
 constexpr size_t kGdiEntrySize = 24;
 constexpr size_t kGdiEntryPid = 8;
 constexpr size_t kGdiEntryType = 14;
@@ -29,13 +29,28 @@ LRESULT CALLBACK BackdropProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-size_t GdiTableCount() {
+const BYTE* GdiTable() {
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+#ifdef _WIN64
     using GetPebFn = void*(WINAPI*)();
-    const auto getPeb =
-        reinterpret_cast<GetPebFn>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetCurrentPeb"));
+    const auto getPeb = reinterpret_cast<GetPebFn>(::GetProcAddress(ntdll, "RtlGetCurrentPeb"));
     const auto* peb = getPeb ? static_cast<const BYTE*>(getPeb()) : nullptr;
-    if (!peb) return 0;
-    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + kPebGdiTable);
+    return peb ? *reinterpret_cast<const BYTE* const*>(peb + kPeb64GdiTable) : nullptr;
+#else
+    using GetTebFn = void*(WINAPI*)();
+    const auto getTeb = reinterpret_cast<GetTebFn>(::GetProcAddress(ntdll, "NtCurrentTeb"));
+    const auto* teb = getTeb ? static_cast<const BYTE*>(getTeb()) : nullptr;
+    const LONG offset = teb ? *reinterpret_cast<const LONG*>(teb + kTeb32WowOffset) : 0;
+    if (offset == 0) return nullptr;
+    const uint64_t peb = *reinterpret_cast<const uint64_t*>(teb + offset + kTeb64Peb);
+    if (peb == 0 || peb > UINT32_MAX) return nullptr;
+    const uint64_t table = *reinterpret_cast<const uint64_t*>(static_cast<uintptr_t>(peb) + kPeb64GdiTable);
+    return table && table <= UINT32_MAX ? reinterpret_cast<const BYTE*>(static_cast<uintptr_t>(table)) : nullptr;
+#endif
+}
+
+size_t GdiTableCount() {
+    const BYTE* table = GdiTable();
     if (!table) return 0;
     const USHORT self = static_cast<USHORT>(::GetCurrentProcessId());
     size_t count = 0;
