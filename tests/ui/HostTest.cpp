@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include "HostSupport.h"
 #include "ui/host/LxModal.h"
 #include "ui/pools/LxSkinPool.h"
@@ -246,6 +249,11 @@ TEST(UiHost, MessageBoxViewReportsClicksToItsDialogWithItsControlId) {
         }
     }
     EXPECT_TRUE(::IsWindowVisible(box.hwnd()));  // a close request leaves the box open
+    // The view's outline: translucent black along the edges, chamfered corners.
+    const LxDib& buffer = *view.BackBuffer();
+    EXPECT_LT(Rgb(buffer.At(buffer.width() / 2, 0)), 0xD0D0D0u);
+    EXPECT_LT(Rgb(buffer.At(0, buffer.height() / 2)), 0xD0D0D0u);
+    EXPECT_EQ(buffer.At(0, 0), buffer.At(buffer.width() / 2, 10));  // the header's own colour
 }
 
 TEST(UiHost, ModalSessionMapsEnterAndEscToControlsOneAndTwo) {
@@ -310,13 +318,22 @@ TEST(UiHost, ShadowHidesWithAMinimisedOwnerAndReturnsOnRestore) {
     EXPECT_FALSE(::IsWindow(shadow));
 }
 
-TEST(UiHost, ShadowDrawsTheDlgShadowSkinAndNothingWithoutIt) {
+namespace {
+// Paints the shadow from the skin "solid" (blue), as an owner's hook does.
+struct SolidShadow : IShadowPaintHook {
+    int PaintShadow(HDC dc, const RECT& rect) override { return DrawShadowFrame(dc, rect, "solid", 4, 4) ? 0 : 1; }
+};
+}  // namespace
+
+TEST(UiHost, ShadowDrawsTheDlgShadowSkinOrTheHookAndNothingWithoutBoth) {
     struct Case {
         const char* what;
         bool programLayout;  // the wizard's layout and skins, which have no "dlg_shadow"
+        bool hook;
         uint32_t band;
     };
-    for (const Case c : {Case{"wizard", true, kRedRgb}, Case{"with skin", false, kGreenRgb}}) {
+    for (const Case c : {Case{"wizard", true, false, kRedRgb}, Case{"with skin", false, false, kGreenRgb},
+                         Case{"hook", false, true, kBlueRgb}}) {
         SCOPED_TRACE(c.what);
         std::unique_ptr<ProgramPools> program;
         std::unique_ptr<TestSkins> test;
@@ -327,6 +344,8 @@ TEST(UiHost, ShadowDrawsTheDlgShadowSkinAndNothingWithoutIt) {
         }
         Backdrop backdrop(kBackdropRect, kRedRgb);
         View host(c.programLayout ? kWizardLayoutId : 0);
+        SolidShadow hook;
+        if (c.hook) host.Shadow().SetPaintHook(&hook);
         if (!c.programLayout) {
             ASSERT_TRUE(host.LoadLayout("<layer width='530' height='400'><body crbg='ffffff'/></layer>"));
         }
@@ -341,6 +360,60 @@ TEST(UiHost, ShadowDrawsTheDlgShadowSkinAndNothingWithoutIt) {
         EXPECT_EQ(WaitForPixel({r.right + s / 2, r.bottom - 10}, c.band), c.band);
         // The frame never covers its owner.
         EXPECT_EQ(ScreenPixel({r.left + 5, r.bottom - 5}), kWhiteRgb);
+    }
+}
+
+TEST(UiHost, ResizableLayerAnswersItsBorderAndStartsDragsAndToggles) {
+    TestSkins skins;
+    View host(0);
+    ASSERT_TRUE(host.LoadLayout("<layer width='200' height='100' resize='1'><header height='40'>"
+                                "<img pos='0,0,-0,-0' skin='solid'/></header><body crbg='ffffff'/></layer>"));
+    ASSERT_TRUE(Open(host, kOrigin));
+    struct Case {
+        POINT client;
+        int code;
+        WPARAM press;  // the system command a press there starts
+    };
+    const Case cases[] = {
+        {{1, 1}, HTTOPLEFT, SC_SIZE + WMSZ_TOPLEFT},   {{198, 1}, HTTOPRIGHT, SC_SIZE + WMSZ_TOPRIGHT},
+        {{100, 2}, HTTOP, SC_SIZE + WMSZ_TOP},         {{2, 50}, HTLEFT, SC_SIZE + WMSZ_LEFT},
+        {{2, 98}, HTBOTTOMLEFT, SC_SIZE + WMSZ_BOTTOMLEFT}, {{100, 97}, HTBOTTOM, SC_SIZE + WMSZ_BOTTOM},
+        {{199, 99}, HTBOTTOMRIGHT, SC_SIZE + WMSZ_BOTTOMRIGHT}, {{197, 50}, HTRIGHT, SC_SIZE + WMSZ_RIGHT},
+        {{100, 20}, HTCLIENT, SC_MOVE | HTCAPTION},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        const POINT screen = ScreenOf(host, c.client);
+        EXPECT_EQ(::SendMessageW(host.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y)), c.code);
+        host.seen.Clear();
+        ::SendMessageW(host.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.client.x, c.client.y));
+        EXPECT_EQ(host.seen.sysCommands, std::vector<WPARAM>{c.press});
+    }
+    // A double click on the header maximises, and restores once maximised.
+    host.seen.Clear();
+    ::SendMessageW(host.hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 20));
+    EXPECT_EQ(host.seen.sysCommands, std::vector<WPARAM>{SC_MAXIMIZE | HTCAPTION});
+}
+
+TEST(UiHost, ToolTipCarriesTheHoveredElementsTip) {
+    TestSkins skins;
+    View host(0);
+    ASSERT_TRUE(host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
+                                "<text id='1' pos='0,0,100,100' tip='first tip'/><text id='2' pos='100,0,200,100'/>"
+                                "</body></layer>"));
+    ASSERT_TRUE(Open(host, kOrigin));
+    ASSERT_NE(host.ToolTipWindow(), nullptr);
+    for (const auto& [id, tip] : {std::pair<int, std::wstring>{1, L"first tip"}, {2, L""}, {1, L"first tip"}}) {
+        PostMouse(host, WM_MOUSEMOVE, Centre(*host.FindChildById(id)));
+        Pump();
+        wchar_t text[64] = {};
+        TTTOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = host.hwnd();
+        tool.uId = reinterpret_cast<UINT_PTR>(host.hwnd());
+        tool.lpszText = text;
+        ::SendMessageW(host.ToolTipWindow(), TTM_GETTEXTW, sizeof(text) / sizeof(text[0]), reinterpret_cast<LPARAM>(&tool));
+        EXPECT_EQ(std::wstring(text), tip) << id;
     }
 }
 
