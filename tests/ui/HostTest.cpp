@@ -152,21 +152,29 @@ TEST(UiHost, HoverAndPushShowTheirSlicesOnScreen) {
     const POINT away = {180, 90};
     struct Step {
         const char* what;
-        UINT message;  // 0: none
+        UINT message;  // 0: none; WM_MOUSELEAVE: the pointer leaves the window, the platform tells
         bool onButton;
         uint32_t slice;
     };
     const Step steps[] = {
-        {"rest", 0, false, kRedRgb},           {"hover", WM_MOUSEMOVE, true, kGreenRgb},
-        {"push", WM_LBUTTONDOWN, true, kBlueRgb}, {"release", WM_LBUTTONUP, true, kGreenRgb},
-        {"leave", WM_MOUSEMOVE, false, kRedRgb},
+        {"rest", 0, false, kRedRgb},
+        {"hover", WM_MOUSEMOVE, true, kGreenRgb},
+        {"push", WM_LBUTTONDOWN, true, kBlueRgb},
+        {"release", WM_LBUTTONUP, true, kGreenRgb},
+        {"elsewhere", WM_MOUSEMOVE, false, kRedRgb},
+        {"hover again", WM_MOUSEMOVE, true, kGreenRgb},
+        {"out of the window", WM_MOUSELEAVE, false, kRedRgb},
     };
     for (int id : {5, 6}) {
         const POINT centre = Centre(*host.FindChildById(id));
         const POINT probe = Offset(centre, -15, -15);  // clear of any text
         for (const Step& step : steps) {
             SCOPED_TRACE(std::string(step.what) + " " + std::to_string(id));
-            if (step.message) PostMouse(host, step.message, step.onButton ? centre : away);
+            if (step.message == WM_MOUSELEAVE) {
+                ::SetCursorPos(kOrigin.x - 50, kOrigin.y - 50);
+            } else if (step.message) {
+                PostMouse(host, step.message, step.onButton ? centre : away);
+            }
             EXPECT_EQ(WaitForPixel(ScreenOf(host, probe), step.slice), step.slice);
         }
         EXPECT_TRUE(host.seen.Clicked(id));

@@ -14,7 +14,7 @@ constexpr DWORD kShadowExStyle = WS_EX_LAYERED | WS_EX_TRANSPARENT;
 constexpr DWORD kShadowStyle = WS_POPUP | WS_BORDER | WS_SYSMENU;
 constexpr BYTE kOpaque = 255;
 // Settings changes that move the work area.
-constexpr WPARAM kWorkAreaChanges[] = {SPI_SETWORKAREA, 0x18, 0};
+constexpr WPARAM kWorkAreaChanges[] = {SPI_SETWORKAREA, SPI_ICONVERTICALSPACING, 0};
 
 ATOM RegisterShadowClass() {
     static const ATOM atom = [] {
