@@ -165,7 +165,7 @@ bool CLxDialogViewImpl::SetItemAttribute(int id, std::string_view name, std::str
     if (!element) return false;
     const RECT before = element->Rect();
     element->SetAttribute(name, value, false);
-    AddToRegion(before);
+    if (!::EqualRect(&before, &element->Rect())) AddToRegion(before);
     RedrawItem(element, false);
     return true;
 }
@@ -183,7 +183,7 @@ bool CLxDialogViewImpl::SetItemVisible(int id, bool show) {
     if (!element) return false;
     const RECT before = element->Rect();
     element->SetVisible(show);
-    AddToRegion(before);
+    if (!::EqualRect(&before, &element->Rect())) AddToRegion(before);
     RedrawItem(element, false);
     return true;
 }
