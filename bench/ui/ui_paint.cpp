@@ -107,10 +107,11 @@ int wmain() {
     Pump();
 
     std::printf("%-44s %10s %12s\n", "", "us", "x BitBlt");
-    std::printf("%-44s %10.2f %12s\n", ("one BitBlt " + std::to_string(barSize.cx) + " x " + std::to_string(barSize.cy))
-                                           .c_str(), blitBar, "1");
-    std::printf("%-44s %10.2f %12s\n", ("one BitBlt " + std::to_string(whole.cx) + " x " + std::to_string(whole.cy))
-                                           .c_str(), blitWhole, "1");
+    std::printf("%-44s %10.2f %12s\n",
+                ("one BitBlt " + std::to_string(barSize.cx) + " x " + std::to_string(barSize.cy)).c_str(), blitBar,
+                "1");
+    std::printf("%-44s %10.2f %12s\n",
+                ("one BitBlt " + std::to_string(whole.cx) + " x " + std::to_string(whole.cy)).c_str(), blitWhole, "1");
     std::printf("%-44s %10.2f %12.1f\n", "progress repaint, render", progressRender, progressRender / blitBar);
     std::printf("%-44s %10.2f %12.1f\n", "progress repaint, paint message", progressPaint, progressPaint / blitBar);
     std::printf("%-44s %10.2f %12.1f\n", "full redraw, render", fullRender, fullRender / blitWhole);

@@ -1,13 +1,13 @@
 // Host windows under the test display: real windows, real mouse messages at
 // control centres, pixels read back from the back buffer and the screen.
 #include <gtest/gtest.h>
+#include <windows.h>
+// After the platform's types.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <windows.h>
-#include <commctrl.h>
 
 #include "HostSupport.h"
 #include "ui/host/LxModal.h"
@@ -65,9 +65,10 @@ POINT ScreenOf(const CLxDialogViewImpl& host, POINT client) {
 TEST(UiHost, TwoRepaintsBeforeOnePaintRenderBothRectanglesAndNothingElse) {
     TestSkins skins;
     View host(0);
-    ASSERT_TRUE(host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
-                                "<dlg id='1' pos='10,10,40,40' crbg='ff0000'/><dlg id='2' pos='60,50,90,90' crbg='00ff00'/>"
-                                "<dlg id='3' pos='110,10,140,40' crbg='0000ff'/></body></layer>"));
+    ASSERT_TRUE(
+        host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
+                        "<dlg id='1' pos='10,10,40,40' crbg='ff0000'/><dlg id='2' pos='60,50,90,90' crbg='00ff00'/>"
+                        "<dlg id='3' pos='110,10,140,40' crbg='0000ff'/></body></layer>"));
     ASSERT_TRUE(Open(host, kOrigin));
     const RECT r1 = host.FindChildById(1)->Rect();
     const RECT r2 = host.FindChildById(2)->Rect();
@@ -115,10 +116,11 @@ TEST(UiHost, LayeredHostPresentsOnlyThroughTheLayeredUpdate) {
         Backdrop backdrop(kBackdropRect, kRedRgb);
         View host(0);
         char xml[160];
-        std::snprintf(xml, sizeof(xml),
-                      "<layer width='120' height='80' layered='%d'><body><img id='9' pos='0,0,60,80' skin='solid'/></body>"
-                      "</layer>",
-                      c.layered);
+        std::snprintf(
+            xml, sizeof(xml),
+            "<layer width='120' height='80' layered='%d'><body><img id='9' pos='0,0,60,80' skin='solid'/></body>"
+            "</layer>",
+            c.layered);
         ASSERT_TRUE(host.LoadLayout(xml));
         ASSERT_TRUE(Open(host, kOrigin));
         EXPECT_EQ(host.IsLayered(), c.layered == 1);
@@ -144,10 +146,11 @@ TEST(UiHost, LayeredHostPresentsOnlyThroughTheLayeredUpdate) {
 TEST(UiHost, HoverAndPushShowTheirSlicesOnScreen) {
     TestSkins skins;
     View host(0);
-    ASSERT_TRUE(host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
-                                "<imgbtn id='5' pos='20,20' skin='tri'/>"
-                                "<dlgbtnEx2 id='6' pos='100,20,140,60' class='tri'><text pos='0,0,-0,-0'/></dlgbtnEx2>"
-                                "</body></layer>"));
+    ASSERT_TRUE(
+        host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
+                        "<imgbtn id='5' pos='20,20' skin='tri'/>"
+                        "<dlgbtnEx2 id='6' pos='100,20,140,60' class='tri'><text pos='0,0,-0,-0'/></dlgbtnEx2>"
+                        "</body></layer>"));
     ASSERT_TRUE(Open(host, kOrigin));
     const POINT away = {180, 90};
     struct Step {
@@ -316,8 +319,8 @@ TEST(UiHost, ShadowHidesWithAMinimisedOwnerAndReturnsOnRestore) {
         int show;
         bool visible;
     };
-    for (const Step s : {Step{SW_SHOWNA, true}, Step{SW_MINIMIZE, false}, Step{SW_RESTORE, true},
-                         Step{SW_HIDE, false}, Step{SW_SHOW, true}}) {
+    for (const Step s : {Step{SW_SHOWNA, true}, Step{SW_MINIMIZE, false}, Step{SW_RESTORE, true}, Step{SW_HIDE, false},
+                         Step{SW_SHOW, true}}) {
         SCOPED_TRACE(s.show);
         ::ShowWindow(host.hwnd(), s.show);
         EXPECT_TRUE(PumpUntil([&] { return (::IsWindowVisible(shadow) != FALSE) == s.visible; }));
@@ -374,8 +377,9 @@ TEST(UiHost, ShadowDrawsTheDlgShadowSkinOrTheHookAndNothingWithoutBoth) {
 TEST(UiHost, ResizableLayerAnswersItsBorderAndStartsDragsAndToggles) {
     TestSkins skins;
     View host(0);
-    ASSERT_TRUE(host.LoadLayout("<layer width='200' height='100' resize='1'><header height='40'>"
-                                "<img pos='0,0,-0,-0' skin='solid'/></header><body crbg='ffffff'/></layer>"));
+    ASSERT_TRUE(
+        host.LoadLayout("<layer width='200' height='100' resize='1'><header height='40'>"
+                        "<img pos='0,0,-0,-0' skin='solid'/></header><body crbg='ffffff'/></layer>"));
     ASSERT_TRUE(Open(host, kOrigin));
     struct Case {
         POINT client;
@@ -383,10 +387,14 @@ TEST(UiHost, ResizableLayerAnswersItsBorderAndStartsDragsAndToggles) {
         WPARAM press;  // the system command a press there starts
     };
     const Case cases[] = {
-        {{1, 1}, HTTOPLEFT, SC_SIZE + WMSZ_TOPLEFT},   {{198, 1}, HTTOPRIGHT, SC_SIZE + WMSZ_TOPRIGHT},
-        {{100, 2}, HTTOP, SC_SIZE + WMSZ_TOP},         {{2, 50}, HTLEFT, SC_SIZE + WMSZ_LEFT},
-        {{2, 98}, HTBOTTOMLEFT, SC_SIZE + WMSZ_BOTTOMLEFT}, {{100, 97}, HTBOTTOM, SC_SIZE + WMSZ_BOTTOM},
-        {{199, 99}, HTBOTTOMRIGHT, SC_SIZE + WMSZ_BOTTOMRIGHT}, {{197, 50}, HTRIGHT, SC_SIZE + WMSZ_RIGHT},
+        {{1, 1}, HTTOPLEFT, SC_SIZE + WMSZ_TOPLEFT},
+        {{198, 1}, HTTOPRIGHT, SC_SIZE + WMSZ_TOPRIGHT},
+        {{100, 2}, HTTOP, SC_SIZE + WMSZ_TOP},
+        {{2, 50}, HTLEFT, SC_SIZE + WMSZ_LEFT},
+        {{2, 98}, HTBOTTOMLEFT, SC_SIZE + WMSZ_BOTTOMLEFT},
+        {{100, 97}, HTBOTTOM, SC_SIZE + WMSZ_BOTTOM},
+        {{199, 99}, HTBOTTOMRIGHT, SC_SIZE + WMSZ_BOTTOMRIGHT},
+        {{197, 50}, HTRIGHT, SC_SIZE + WMSZ_RIGHT},
         {{100, 20}, HTCLIENT, SC_MOVE | HTCAPTION},
     };
     for (const Case& c : cases) {
@@ -406,9 +414,10 @@ TEST(UiHost, ResizableLayerAnswersItsBorderAndStartsDragsAndToggles) {
 TEST(UiHost, ToolTipCarriesTheHoveredElementsTip) {
     TestSkins skins;
     View host(0);
-    ASSERT_TRUE(host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
-                                "<text id='1' pos='0,0,100,100' tip='first tip'/><text id='2' pos='100,0,200,100'/>"
-                                "</body></layer>"));
+    ASSERT_TRUE(
+        host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
+                        "<text id='1' pos='0,0,100,100' tip='first tip'/><text id='2' pos='100,0,200,100'/>"
+                        "</body></layer>"));
     ASSERT_TRUE(Open(host, kOrigin));
     ASSERT_NE(host.ToolTipWindow(), nullptr);
     for (const auto& [id, tip] : {std::pair<int, std::wstring>{1, L"first tip"}, {2, L""}, {1, L"first tip"}}) {
@@ -420,7 +429,8 @@ TEST(UiHost, ToolTipCarriesTheHoveredElementsTip) {
         tool.hwnd = host.hwnd();
         tool.uId = reinterpret_cast<UINT_PTR>(host.hwnd());
         tool.lpszText = text;
-        ::SendMessageW(host.ToolTipWindow(), TTM_GETTEXTW, sizeof(text) / sizeof(text[0]), reinterpret_cast<LPARAM>(&tool));
+        ::SendMessageW(host.ToolTipWindow(), TTM_GETTEXTW, sizeof(text) / sizeof(text[0]),
+                       reinterpret_cast<LPARAM>(&tool));
         EXPECT_EQ(std::wstring(text), tip) << id;
     }
 }

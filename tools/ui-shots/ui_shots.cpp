@@ -4,7 +4,9 @@
 // messages at their centres, and saves what the screen shows, shadow
 // included, as PNG files in FOLDER. Prints one line per file.
 #include <windows.h>
+// GDI+ needs the COM declarations first.
 #include <objidl.h>
+
 #include <gdiplus.h>
 
 #include <cstdio>
@@ -194,7 +196,8 @@ bool ShootWizard(Shooter& shooter) {
     const struct {
         const char* value;
         const wchar_t* name;
-    } steps[] = {{"0", L"wizard-200-progress-0"}, {"40", L"wizard-200-progress-40"}, {"100", L"wizard-200-progress-100"}};
+    } steps[] = {
+        {"0", L"wizard-200-progress-0"}, {"40", L"wizard-200-progress-40"}, {"100", L"wizard-200-progress-100"}};
     for (const auto& step : steps) {
         wizard.SetItemAttribute(kProgressBar, "value", step.value);
         shooter.Shot(wizard.hwnd(), 0, step.name);

@@ -43,38 +43,40 @@ bool CLxDialogImpl::OnCreate() {
 LRESULT CLxDialogImpl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (shadow_.Created()) shadow_.OnOwnerMessage(hwnd(), message, wParam, lParam);
     switch (message) {
-    case WM_CREATE:
-        return OnCreate() ? 0 : -1;
-    case WM_NCCALCSIZE:
-        // No non-client frame: the client area is the whole window.
-        return 0;
-    case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED && view_.hwnd()) {
-            ::SetWindowPos(view_.hwnd(), nullptr, 0, 0, LOWORD(lParam), HIWORD(lParam), SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_WINDOWPOSCHANGED:
-        if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) && shadow_.Created()) {
-            shadow_.Update(hwnd());
-        }
-        break;
-    case WM_CLOSE:
-        // A close request is the cancel command.
-        ::SendMessageW(hwnd(), WM_COMMAND, IDCANCEL, 0);
-        return 0;
-    case WM_COMMAND: {
-        const int id = LOWORD(wParam);
-        if (id == IDOK || id == IDCANCEL) {
-            const CLxWindow* element = view_.FindChildById(id);
-            SendLxNotify(hwnd(), view_.hwnd(), viewId_, LXNM_CLICK, id, element ? element->GetObjectClass() : nullptr);
+        case WM_CREATE:
+            return OnCreate() ? 0 : -1;
+        case WM_NCCALCSIZE:
+            // No non-client frame: the client area is the whole window.
             return 0;
+        case WM_SIZE:
+            if (wParam != SIZE_MINIMIZED && view_.hwnd()) {
+                ::SetWindowPos(view_.hwnd(), nullptr, 0, 0, LOWORD(lParam), HIWORD(lParam),
+                               SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_WINDOWPOSCHANGED:
+            if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) && shadow_.Created()) {
+                shadow_.Update(hwnd());
+            }
+            break;
+        case WM_CLOSE:
+            // A close request is the cancel command.
+            ::SendMessageW(hwnd(), WM_COMMAND, IDCANCEL, 0);
+            return 0;
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            if (id == IDOK || id == IDCANCEL) {
+                const CLxWindow* element = view_.FindChildById(id);
+                SendLxNotify(hwnd(), view_.hwnd(), viewId_, LXNM_CLICK, id,
+                             element ? element->GetObjectClass() : nullptr);
+                return 0;
+            }
+            break;
         }
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
     return DefaultHandler(message, wParam, lParam);
 }

@@ -1,8 +1,9 @@
 #include "ui/host/LxDialogView.h"
 
-#include <objidl.h>
-#include <gdiplus.h>
 #include <commctrl.h>
+#include <objidl.h>
+
+#include <gdiplus.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -19,7 +20,7 @@ namespace ui {
 namespace {
 constexpr DWORD kLayeredEx = WS_EX_LAYERED;
 constexpr int kFrameBand = 4;
-constexpr WPARAM kMoveCommand = SC_MOVE | HTCAPTION;   // 0xF012
+constexpr WPARAM kMoveCommand = SC_MOVE | HTCAPTION;          // 0xF012
 constexpr WPARAM kMaximizeCommand = SC_MAXIMIZE | HTCAPTION;  // 0xF032
 constexpr WPARAM kRestoreCommand = SC_RESTORE | HTCAPTION;    // 0xF122
 constexpr LPARAM kMaxTipWidth = 5000;
@@ -282,8 +283,9 @@ void CLxDialogViewImpl::DrawChildOutline(HDC dc) const {
     const int w = buffer_->width();
     const int h = buffer_->height();
     const int c = kOutlineChamfer;
-    const Gdiplus::Point points[] = {{c, 0},         {w - 1 - c, 0}, {w - 1, c},     {w - 1, h - 1 - c}, {w - 1 - c, h - 1},
-                                     {c, h - 1},     {0, h - 1 - c}, {0, c},         {c, 0}};
+    const Gdiplus::Point points[] = {
+        {c, 0},         {w - 1 - c, 0}, {w - 1, c}, {w - 1, h - 1 - c}, {w - 1 - c, h - 1}, {c, h - 1},
+        {0, h - 1 - c}, {0, c},         {c, 0}};
     Gdiplus::Graphics graphics(dc);
     Gdiplus::Pen pen(Gdiplus::Color(kOutlineAlpha, 0, 0, 0), 1.0f);
     graphics.DrawLines(&pen, points, static_cast<INT>(sizeof(points) / sizeof(points[0])));
@@ -482,14 +484,29 @@ void CLxDialogViewImpl::OnMouse(UINT message, WPARAM wParam, LPARAM lParam) {
     const int y = YOf(lParam);
     router_.SetLastHitCode(lastHitCode_);
     switch (message) {
-    case WM_LBUTTONDOWN: router_.LButtonDown(x, y); break;
-    case WM_LBUTTONUP: router_.LButtonUp(x, y); break;
-    case WM_LBUTTONDBLCLK: router_.LButtonDblClk(x, y); break;
-    case WM_RBUTTONDOWN: router_.RButtonDown(x, y); break;
-    case WM_RBUTTONUP: router_.RButtonUp(x, y); break;
-    case WM_MOUSEMOVE: router_.MouseMove(x, y); break;
-    case WM_MOUSELEAVE: router_.MouseLeave(); break;
-    default: break;
+        case WM_LBUTTONDOWN:
+            router_.LButtonDown(x, y);
+            break;
+        case WM_LBUTTONUP:
+            router_.LButtonUp(x, y);
+            break;
+        case WM_LBUTTONDBLCLK:
+            router_.LButtonDblClk(x, y);
+            break;
+        case WM_RBUTTONDOWN:
+            router_.RButtonDown(x, y);
+            break;
+        case WM_RBUTTONUP:
+            router_.RButtonUp(x, y);
+            break;
+        case WM_MOUSEMOVE:
+            router_.MouseMove(x, y);
+            break;
+        case WM_MOUSELEAVE:
+            router_.MouseLeave();
+            break;
+        default:
+            break;
     }
     // A child host lets its dialog follow the mouse too.
     if ((message == WM_MOUSEMOVE || message == WM_MOUSELEAVE) && IsChildWindow()) {
@@ -543,62 +560,62 @@ void CLxDialogViewImpl::TrackLeave() {
 LRESULT CLxDialogViewImpl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (shadow_.Created()) shadow_.OnOwnerMessage(hwnd(), message, wParam, lParam);
     switch (message) {
-    case WM_CREATE:
-        OnCreate();
-        return 0;
-    case WM_DESTROY:
-        OnDestroy();
-        break;
-    case WM_NCCALCSIZE:
-        return OnNcCalcSize(wParam, lParam);
-    case WM_NCHITTEST:
-        lastHitCode_ = HitTestFrame({XOf(lParam), YOf(lParam)});
-        return lastHitCode_;
-    case WM_SIZE:
-        OnSize(wParam, LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_WINDOWPOSCHANGED:
-        // A layered window gets no paint of its own when it appears.
-        if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) && IsLayered()) {
-            ::InvalidateRect(hwnd(), nullptr, FALSE);
-        }
-        break;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT:
-        OnPaint();
-        return 0;
-    case WM_PRINTCLIENT:
-        Present(reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wParam) == hwnd() && OnSetCursor(lParam)) return TRUE;
-        break;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_MOUSEMOVE:
-    case WM_MOUSELEAVE:
-        OnMouse(message, wParam, lParam);
-        return 0;
-    case WM_CAPTURECHANGED:
-        // Another window took the mouse in the middle of a press.
-        if (router_.Captured() && reinterpret_cast<HWND>(lParam) != hwnd()) router_.MouseLeave();
-        return 0;
-    case WM_COMMAND: {
-        // OK (Enter) and cancel (Esc, a close request) are clicks of controls 1 and 2.
-        const int id = LOWORD(wParam);
-        if (id == IDOK || id == IDCANCEL) {
-            const CLxWindow* element = FindChildById(id);
-            Notify(LXNM_CLICK, id, element ? element->GetObjectClass() : nullptr);
+        case WM_CREATE:
+            OnCreate();
             return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            break;
+        case WM_NCCALCSIZE:
+            return OnNcCalcSize(wParam, lParam);
+        case WM_NCHITTEST:
+            lastHitCode_ = HitTestFrame({XOf(lParam), YOf(lParam)});
+            return lastHitCode_;
+        case WM_SIZE:
+            OnSize(wParam, LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_WINDOWPOSCHANGED:
+            // A layered window gets no paint of its own when it appears.
+            if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) && IsLayered()) {
+                ::InvalidateRect(hwnd(), nullptr, FALSE);
+            }
+            break;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            OnPaint();
+            return 0;
+        case WM_PRINTCLIENT:
+            Present(reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_SETCURSOR:
+            if (reinterpret_cast<HWND>(wParam) == hwnd() && OnSetCursor(lParam)) return TRUE;
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_MOUSEMOVE:
+        case WM_MOUSELEAVE:
+            OnMouse(message, wParam, lParam);
+            return 0;
+        case WM_CAPTURECHANGED:
+            // Another window took the mouse in the middle of a press.
+            if (router_.Captured() && reinterpret_cast<HWND>(lParam) != hwnd()) router_.MouseLeave();
+            return 0;
+        case WM_COMMAND: {
+            // OK (Enter) and cancel (Esc, a close request) are clicks of controls 1 and 2.
+            const int id = LOWORD(wParam);
+            if (id == IDOK || id == IDCANCEL) {
+                const CLxWindow* element = FindChildById(id);
+                Notify(LXNM_CLICK, id, element ? element->GetObjectClass() : nullptr);
+                return 0;
+            }
+            break;
         }
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
     return DefaultHandler(message, wParam, lParam);
 }

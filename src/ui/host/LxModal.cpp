@@ -50,8 +50,8 @@ void BringToForeground(HWND window) {
     if (attached) ::AttachThreadInput(self, foregroundThread, FALSE);
     // The lock is a setting of the whole session: it gets its value back.
     if (haveTimeout) {
-        ::SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<UINT_PTR>(lockTimeout)),
-                                0);
+        ::SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
+                                reinterpret_cast<void*>(static_cast<UINT_PTR>(lockTimeout)), 0);
     }
 }
 

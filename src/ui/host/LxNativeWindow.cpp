@@ -31,9 +31,7 @@ ATOM RegisterOnce(LxWindowClass& windowClass, WNDPROC proc) {
 
 CLxNativeWindow::~CLxNativeWindow() { DestroyNative(); }
 
-bool CLxNativeWindow::IsChildWindow() const {
-    return hwnd_ && (::GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_CHILD) != 0;
-}
+bool CLxNativeWindow::IsChildWindow() const { return hwnd_ && (::GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_CHILD) != 0; }
 
 void CLxNativeWindow::DestroyNative() {
     if (hwnd_ && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);

@@ -27,7 +27,8 @@ ATOM RegisterShadowClass() {
         info.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
         info.lpszClassName = kShadowWindowClass;
         const ATOM registered = ::RegisterClassExW(&info);
-        return registered ? registered : static_cast<ATOM>(::GetClassInfoExW(info.hInstance, kShadowWindowClass, &info));
+        return registered ? registered
+                          : static_cast<ATOM>(::GetClassInfoExW(info.hInstance, kShadowWindowClass, &info));
     }();
     return atom;
 }
@@ -67,14 +68,14 @@ bool DrawShadowFrame(HDC dc, const RECT& rect, std::string_view skin, int srcCor
         RECT src;
         RECT dst;
     } pieces[] = {
-        {{0, 0, c, c}, {x0, y0, x0 + d, y0 + d}},
-        {{w - c, 0, w, c}, {x1 - d, y0, x1, y0 + d}},
-        {{0, h - c, c, h}, {x0, y1 - d, x0 + d, y1}},
-        {{w - c, h - c, w, h}, {x1 - d, y1 - d, x1, y1}},
-        {{c, 0, c + 1, c}, {x0 + d, y0, x1 - d, y0 + d}},
-        {{c, h - c, c + 1, h}, {x0 + d, y1 - d, x1 - d, y1}},
-        {{0, c, c, c + 1}, {x0, y0 + d, x0 + d, y1 - d}},
-        {{w - c, c, w, c + 1}, {x1 - d, y0 + d, x1, y1 - d}},
+        {{0, 0, c, c}, {x0, y0, x0 + d, y0 + d}},              // top-left corner
+        {{w - c, 0, w, c}, {x1 - d, y0, x1, y0 + d}},          // top-right corner
+        {{0, h - c, c, h}, {x0, y1 - d, x0 + d, y1}},          // bottom-left corner
+        {{w - c, h - c, w, h}, {x1 - d, y1 - d, x1, y1}},      // bottom-right corner
+        {{c, 0, c + 1, c}, {x0 + d, y0, x1 - d, y0 + d}},      // top edge
+        {{c, h - c, c + 1, h}, {x0 + d, y1 - d, x1 - d, y1}},  // bottom edge
+        {{0, c, c, c + 1}, {x0, y0 + d, x0 + d, y1 - d}},      // left edge
+        {{w - c, c, w, c + 1}, {x1 - d, y0 + d, x1, y1 - d}},  // right edge
     };
     for (const auto& piece : pieces) Blend(dc, source.get(), piece.dst, piece.src);
     return true;
@@ -101,66 +102,66 @@ bool CShadowWnd::Create(HWND owner) {
 void CShadowWnd::OnOwnerMessage(HWND owner, UINT message, WPARAM wParam, LPARAM) {
     if (!created_ || owner != owner_) return;
     switch (message) {
-    case WM_SHOWWINDOW:
-        if (!wParam && (status_ & kEnabled)) {
-            Hide();
-            status_ &= ~kOwnerVisible;
-        }
-        break;
-    case WM_DESTROY:
-        Hide();
-        window_.reset();
-        owner_ = nullptr;
-        created_ = false;
-        sizing_ = false;
-        status_ = 0;
-        break;
-    case WM_MOVE:
-        Reposition();
-        break;
-    case WM_SETTINGCHANGE:
-        if (std::find(std::begin(kWorkAreaChanges), std::end(kWorkAreaChanges), wParam) !=
-            std::end(kWorkAreaChanges)) {
-            Reposition();
-        }
-        break;
-    case WM_SIZE: {
-        RECT r = {};
-        ::GetWindowRect(owner_, &r);
-        const SIZE size = {RectWidth(r), RectHeight(r)};
-        if (wParam == SIZE_MINIMIZED || RectIsEmpty(r)) {
-            Hide();
-        } else if (::IsWindowVisible(owner_)) {
-            if (!IsShown()) {
-                status_ |= kShown | kOwnerVisible;
-                Render();
-                ShowBehindOwner();
-            } else if (size.cx != lastSize_.cx || size.cy != lastSize_.cy) {
-                needsRender_ = true;
+        case WM_SHOWWINDOW:
+            if (!wParam && (status_ & kEnabled)) {
+                Hide();
+                status_ &= ~kOwnerVisible;
             }
-        }
-        lastSize_ = size;
-        break;
-    }
-    case WM_PAINT:
-        if (!sizing_ && needsRender_) {
-            Render();
-            needsRender_ = false;
-        }
-        break;
-    case WM_SIZING:
-        sizing_ = true;
-        break;
-    case WM_EXITSIZEMOVE:
-        if (sizing_) {
+            break;
+        case WM_DESTROY:
+            Hide();
+            window_.reset();
+            owner_ = nullptr;
+            created_ = false;
             sizing_ = false;
-            Update(owner_);
-        } else if (IsShown()) {
-            Render();
+            status_ = 0;
+            break;
+        case WM_MOVE:
+            Reposition();
+            break;
+        case WM_SETTINGCHANGE:
+            if (std::find(std::begin(kWorkAreaChanges), std::end(kWorkAreaChanges), wParam) !=
+                std::end(kWorkAreaChanges)) {
+                Reposition();
+            }
+            break;
+        case WM_SIZE: {
+            RECT r = {};
+            ::GetWindowRect(owner_, &r);
+            const SIZE size = {RectWidth(r), RectHeight(r)};
+            if (wParam == SIZE_MINIMIZED || RectIsEmpty(r)) {
+                Hide();
+            } else if (::IsWindowVisible(owner_)) {
+                if (!IsShown()) {
+                    status_ |= kShown | kOwnerVisible;
+                    Render();
+                    ShowBehindOwner();
+                } else if (size.cx != lastSize_.cx || size.cy != lastSize_.cy) {
+                    needsRender_ = true;
+                }
+            }
+            lastSize_ = size;
+            break;
         }
-        break;
-    default:
-        break;
+        case WM_PAINT:
+            if (!sizing_ && needsRender_) {
+                Render();
+                needsRender_ = false;
+            }
+            break;
+        case WM_SIZING:
+            sizing_ = true;
+            break;
+        case WM_EXITSIZEMOVE:
+            if (sizing_) {
+                sizing_ = false;
+                Update(owner_);
+            } else if (IsShown()) {
+                Render();
+            }
+            break;
+        default:
+            break;
     }
 }
 
