@@ -18,7 +18,7 @@ else
 $(error ARCH must be x64 or x86)
 endif
 
-.PHONY: all deps build build32 test demo bench clean
+.PHONY: all deps build build32 test demo bench ui-shots clean
 
 all: build
 
@@ -48,6 +48,10 @@ demo: $(ARCH_BUILD)
 
 bench: $(ARCH_BUILD)
 	bash bench/run.sh $(ARCH_DIR)
+
+# Screenshots of both layouts in real windows into build/x64/ui-shots/.
+ui-shots: build
+	bash scripts/ui-shots.sh $(B64)
 
 clean:
 	rm -rf build
