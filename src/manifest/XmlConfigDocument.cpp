@@ -10,6 +10,15 @@
 
 namespace manifest {
 
+bool ParseXmlText(TiXmlDocument& doc, std::string_view text, base::XmlEncoding encoding) {
+    const std::string_view plain = text.substr(0, text.find('\0'));
+    if (plain.empty() || !base::IsXmlDepthAllowed(plain, encoding)) return false;
+    const std::string input = base::XmlParserInput(plain);
+    doc.Parse(input.c_str(), nullptr,
+              encoding == base::XmlEncoding::Utf8 ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING);
+    return true;
+}
+
 QUTF8ToUTF16Ex::QUTF8ToUTF16Ex(const char* utf8) {
     if (utf8 == nullptr) return;
     const int needed = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
@@ -63,11 +72,8 @@ bool XmlConfigDocument::LoadFile(const std::wstring& path) {
 bool XmlConfigDocument::LoadText(std::string_view bytes) {
     doc_.reset();
     cursor_ = nullptr;
-    const std::string text(bytes.substr(0, bytes.find('\0')));
-    if (text.empty()) return false;
     auto doc = std::make_unique<TiXmlDocument>();
-    doc->Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-    if (doc->Error()) return false;
+    if (!ParseXmlText(*doc, bytes, base::XmlEncoding::Detect) || doc->Error()) return false;
     doc_ = std::move(doc);
     return true;
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/XmlDepth.h"
+
 class TiXmlDocument;
 class TiXmlNode;
 
@@ -15,6 +17,12 @@ namespace manifest {
 
 // Larger files are refused outright rather than parsed.
 constexpr uint64_t kMaxConfigFileBytes = 2u * 1024u * 1024u;
+
+// Parses a text (up to its first zero byte) into `doc` unless it is empty or
+// nests deeper than base::kMaxXmlDepth; false when it was not parsed. Whether
+// the parser met an error is the document's to tell. Every XML text goes
+// through here.
+bool ParseXmlText(TiXmlDocument& doc, std::string_view text, base::XmlEncoding encoding);
 
 // UTF-8 to UTF-16 through the platform's conversion. Results of up to
 // kInlineChars characters (terminator included) stay in the object itself.
@@ -49,7 +57,8 @@ public:
 
     // Reads (at most kMaxConfigFileBytes) and parses a file; the cursor is none afterwards.
     bool LoadFile(const std::wstring& path);
-    // Parses text already in memory; the text ends at its first zero byte.
+    // Parses text already in memory; the text ends at its first zero byte. A
+    // text nested deeper than base::kMaxXmlDepth is refused like a malformed one.
     bool LoadText(std::string_view bytes);
 
     bool SelectPath(const char* path);
