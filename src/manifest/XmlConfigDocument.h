@@ -15,7 +15,8 @@ class TiXmlNode;
 
 namespace manifest {
 
-// Larger files are refused outright rather than parsed.
+// Larger files are refused outright rather than parsed (the XML files and the
+// scrambled data files alike).
 constexpr uint64_t kMaxConfigFileBytes = 2u * 1024u * 1024u;
 
 // Parses a text (up to its first zero byte) into `doc` unless it is empty or
@@ -82,7 +83,8 @@ private:
     TiXmlNode* cursor_ = nullptr;
 };
 
-// Reads a whole scrambled data file and undoes the scrambling.
+// Reads a whole scrambled data file (at most kMaxConfigFileBytes) and undoes
+// the scrambling.
 bool ReadScrambledText(const std::wstring& path, std::string& text);
 // The scrambling itself: every byte XORed with kScrambleKey; the text ends at
 // the first zero byte of the result.

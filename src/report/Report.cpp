@@ -12,6 +12,8 @@ namespace report {
 namespace {
 
 constexpr wchar_t kInstallTimeValue[] = L"installtime";
+// The time as text is a few digits; a longer value is not a time and reads as 0.
+constexpr DWORD kMaxInstallTimeTextBytes = 256 * sizeof(wchar_t);
 
 std::wstring* g_testDirectory = nullptr;
 
@@ -75,7 +77,8 @@ uint32_t ReadInstallTime() {
     }
     DWORD bytes = 0;
     if (::RegGetValueW(HKEY_CURRENT_USER, manifest::kProductKeyPath, kInstallTimeValue, RRF_RT_REG_SZ, nullptr,
-                       nullptr, &bytes) != ERROR_SUCCESS) {
+                       nullptr, &bytes) != ERROR_SUCCESS ||
+        bytes > kMaxInstallTimeTextBytes) {
         return 0;
     }
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
