@@ -2,15 +2,23 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
+
 #include "app/DetectorMainDlg.h"
 #include "app/Firewall.h"
 #include "app/SdkLibrary.h"
 #include "app/SingleInstance.h"
+#include "app/StepBarrier.h"
 #include "manifest/ExpandTask.h"
 #include "removal/Paths.h"
 #include "ui/LxApp.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+namespace {
+
+// Every run ends with this code, whatever happened during it.
+constexpr int kExitCode = 0;
+
+void RunUninstaller(HINSTANCE instance) {
     ui::RegisterListMessages();
     ui::DwmApi::Get();
 
@@ -19,24 +27,35 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // the guard without effect.
     if (sectionName.empty()) sectionName = app::kSingleInstanceKey;
     app::SingleInstanceGuard guard(sectionName);
-    if (guard.IsSecondInstance()) return 0;
+    if (guard.IsSecondInstance()) return;
 
     ui::LxAppModule::Init(instance);
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    manifest::ExpandTaskList::Instance().Load(removal::GetExeDirectoryWithSeparator() +
-                                              manifest::kExpandTaskFileName);
+    app::RunStep([] {
+        manifest::ExpandTaskList::Instance().Load(removal::GetExeDirectoryWithSeparator() +
+                                                  manifest::kExpandTaskFileName);
+    });
 
     const std::wstring selfPath = removal::GetModulePath(nullptr);
-    app::AddFirewallException(selfPath);
+    app::RunStep([&] { app::AddFirewallException(selfPath); });
     {
-        auto* dialog = new app::QDetectorMainDlg();
-        dialog->Run();
-        app::RemoveFirewallException(selfPath);
+        auto dialog = std::make_unique<app::QDetectorMainDlg>();
+        // A removal that failed part-way still takes the exception away again.
+        app::RunStep([&] { dialog->Run(); });
+        app::RunStep([&] { app::RemoveFirewallException(selfPath); });
         ui::LxAppModule::Term();
-        delete dialog;
     }
-    return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The outer barrier: nothing that escapes the run may reach the runtime,
+    // whose abort would end the process with an error (or hold it on a dialog
+    // that an unattended removal never answers).
+    app::RunStep([&] { RunUninstaller(instance); });
+    return kExitCode;
 }
