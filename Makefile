@@ -5,7 +5,7 @@ B64 := $(ROOT)/build/x64
 B32 := $(ROOT)/build/x86
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build32 test demo bench clean
+.PHONY: all deps build build32 test demo bench fuzz clean
 
 all: build
 
@@ -32,6 +32,11 @@ demo: build
 
 bench: build
 	bash bench/run.sh $(B64)
+
+# N generated inputs against every reader (make fuzz N=100000).
+N ?= 100000
+fuzz: build
+	bash scripts/fuzz.sh $(B64) $(N)
 
 clean:
 	rm -rf build

@@ -19,6 +19,8 @@ namespace {
 constexpr uint64_t kLimit = manifest::kMaxConfigFileBytes;
 constexpr uint64_t kAll32Bits = 0xFFFFFFFFu;
 constexpr uint64_t kBeyond32Bits = 0x100000010u;
+constexpr unsigned kBitsPerByte = 8;
+constexpr uint32_t kByteMask = 0xFF;
 
 // `head` followed by zero bytes up to `size` (a sparse file: nothing is written).
 bool WriteSized(const std::wstring& path, const std::string& head, uint64_t size) {
@@ -40,7 +42,7 @@ std::string ProductSearchHead(uint64_t size) {
     std::string head = manifest::EncodeProductSearchContainer("");
     const auto length = static_cast<uint32_t>(size - manifest::kProductSearchHeaderBytes);
     for (size_t i = 0; i < sizeof(length); ++i) {
-        head[manifest::kProductSearchLengthOffset + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+        head[manifest::kProductSearchLengthOffset + i] = static_cast<char>((length >> (kBitsPerByte * i)) & kByteMask);
     }
     return head;
 }
