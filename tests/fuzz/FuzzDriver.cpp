@@ -364,9 +364,10 @@ void ListInto(const std::wstring& dir, int levels, const std::wstring& skip, std
         const std::wstring name = data.cFileName;
         const std::wstring path = dir + L"\\" + name;
         if (name == L"." || name == L".." || base::EqualsNoCase(path, skip)) continue;
+        // Folders by name (the system writes into some of them on its own), files also by size and time.
         const bool isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        out.push_back(path + L" " + std::to_wstring(isDir ? 0 : data.nFileSizeLow) + L" " +
-                      std::to_wstring(data.ftLastWriteTime.dwLowDateTime));
+        out.push_back(isDir ? path + L"\\" : path + L" " + std::to_wstring(data.nFileSizeLow) + L" " +
+                                                std::to_wstring(data.ftLastWriteTime.dwLowDateTime));
         if (isDir && levels > 1 && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             ListInto(path, levels - 1, skip, out);
         }
@@ -443,8 +444,13 @@ bool DepthMeasureAgrees(const std::string& text) {
 }
 
 int RunWorker(const Options& o) {
-    // A crash ends the process at once, without the platform's debugger or dialog.
+    // A crash ends the process at once, without the platform's debugger (which
+    // takes seconds and writes beside the system) or a dialog.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    ::SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* info) -> LONG {
+        ::TerminateProcess(::GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
+        return EXCEPTION_EXECUTE_HANDLER;
+    });
     base::unique_handle mapping(::OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, o.section.c_str()));
     if (!mapping) return kExitUsage;
     auto* progress =
