@@ -18,7 +18,7 @@ else
 $(error ARCH must be x64 or x86)
 endif
 
-.PHONY: all deps build build32 test demo bench ui-shots clean
+.PHONY: all deps build build32 test demo bench ui-shots fuzz clean
 
 all: build
 
@@ -52,6 +52,11 @@ bench: $(ARCH_BUILD)
 # Screenshots of both layouts in real windows into build/x64/ui-shots/.
 ui-shots: build
 	bash scripts/ui-shots.sh $(B64)
+
+# N generated inputs against every reader (make fuzz N=100000).
+N ?= 100000
+fuzz: build
+	bash scripts/fuzz.sh $(B64) $(N)
 
 clean:
 	rm -rf build

@@ -2,20 +2,28 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
+
 #include "app/DetectorMainDlg.h"
 #include "app/Firewall.h"
 #include "app/SdkLibrary.h"
 #include "app/SingleInstance.h"
+#include "app/StepBarrier.h"
 #include "manifest/ExpandTask.h"
 #include "removal/Paths.h"
 #include "ui/LxApp.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+namespace {
+
+// Every run ends with this code, whatever happened during it.
+constexpr int kExitCode = 0;
+
+void RunUninstaller(HINSTANCE instance) {
     // Every file and library of the run is found through the executable's own
     // directory. Without it, names alone would reach the current directory and
     // the library search path: then nothing is done at all.
     const std::wstring ownDirectory = removal::GetExeDirectoryWithSeparator();
-    if (ownDirectory.empty()) return 0;
+    if (ownDirectory.empty()) return;
 
     ui::RegisterListMessages();
     ui::DwmApi::Get();
@@ -25,23 +33,32 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // the guard without effect.
     if (sectionName.empty()) sectionName = app::kSingleInstanceKey;
     app::SingleInstanceGuard guard(sectionName);
-    if (guard.IsSecondInstance()) return 0;
+    if (guard.IsSecondInstance()) return;
 
     ui::LxAppModule::Init(instance);
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    manifest::ExpandTaskList::Instance().Load(ownDirectory + manifest::kExpandTaskFileName);
+    app::RunStep([&] { manifest::ExpandTaskList::Instance().Load(ownDirectory + manifest::kExpandTaskFileName); });
 
     const std::wstring selfPath = removal::GetModulePath(nullptr);
-    app::AddFirewallException(selfPath);
+    app::RunStep([&] { app::AddFirewallException(selfPath); });
     {
-        auto* dialog = new app::QDetectorMainDlg();
-        dialog->Run();
-        app::RemoveFirewallException(selfPath);
+        auto dialog = std::make_unique<app::QDetectorMainDlg>();
+        // A removal that failed part-way still takes the exception away again.
+        app::RunStep([&] { dialog->Run(); });
+        app::RunStep([&] { app::RemoveFirewallException(selfPath); });
         ui::LxAppModule::Term();
-        delete dialog;
     }
-    return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The outer barrier: nothing that escapes the run may reach the runtime,
+    // whose abort would end the process with an error (or hold it on a dialog
+    // that an unattended removal never answers).
+    app::RunStep([&] { RunUninstaller(instance); });
+    return kExitCode;
 }
