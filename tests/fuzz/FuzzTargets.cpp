@@ -1,5 +1,6 @@
 #include "FuzzTargets.h"
 
+#include <initializer_list>
 #include <memory>
 
 #include "SampleLayout.h"
@@ -17,6 +18,12 @@
 #include "removal/PathContainment.h"
 #include "removal/Paths.h"
 #include "report/Report.h"
+#include "ui/LxGdi.h"
+#include "ui/layout/LxLayout.h"
+#include "ui/pools/LxSkinPool.h"
+#include "ui/pools/LxSources.h"
+#include "ui/pools/LxStringPool.h"
+#include "ui/pools/LxStyle.h"
 
 namespace fuzz {
 
@@ -268,6 +275,51 @@ void RunScrambled(const std::string& input, const Workspace& ws) {
     manifest::UnscrambleText(input);
 }
 
+// ---- UI documents ------------------------------------------------------------------------------
+
+// The program's own UI documents are the seeds: read from the source tree.
+std::vector<std::string> ResourceSeeds(std::initializer_list<const wchar_t*> names) {
+    std::vector<std::string> seeds;
+    for (const wchar_t* name : names) {
+        std::string bytes;
+        if (ui::ReadFileBytes(std::wstring(UNINST_RES_DIR) + L"\\" + name, bytes)) seeds.push_back(bytes);
+    }
+    return seeds;
+}
+
+std::vector<std::string> LayoutSeeds() { return ResourceSeeds({L"layouts\\wizard.xml", L"layouts\\msgbox.xml"}); }
+std::vector<std::string> PoolSeeds() { return ResourceSeeds({L"skins.xml", L"styles.xml", L"strings.xml"}); }
+
+constexpr SIZE kWizardSize = {530, 400};
+
+// Builds, lays out and paints a window's content, as a host would.
+void PaintLayout(std::string_view xml) {
+    ui::LxLayout layout(ui::LxHostKind::Extended);
+    layout.LoadLayout(xml);
+    const SIZE size = layout.InitialClientSize();
+    layout.Arrange({0, 0, size.cx, size.cy});
+    ui::LxDib canvas(kWizardSize.cx, kWizardSize.cy);
+    if (canvas.ok()) layout.Paint(canvas.dc(), nullptr);
+}
+
+void RunLayout(const std::string& input, const Workspace&) { PaintLayout(input); }
+
+// The same bytes serve as the skin, style and string documents; the program's
+// wizard layout is then painted with those pools.
+void RunPoolDocuments(const std::string& input, const Workspace&) {
+    ui::SourceHooks().streamProvider = [&input](int, const wchar_t* ext, std::string& bytes) {
+        if (std::wstring(ext) != L"xml") return false;
+        bytes = input;
+        return true;
+    };
+    ui::LoadSkins();
+    ui::LoadStyles();
+    ui::LoadStrings();
+    ui::SourceHooks().streamProvider = nullptr;
+    static const std::vector<std::string> layouts = LayoutSeeds();
+    for (const std::string& layout : layouts) PaintLayout(layout);
+}
+
 std::vector<std::string> NoSeeds() { return {}; }
 
 }  // namespace
@@ -291,6 +343,8 @@ const std::vector<FuzzTarget>& Targets() {
         {"productsearch-container", false, &ProductSearchContainerSeeds, &RunProductSearchContainer},
         {"identity", false, &IdentitySeeds, &RunIdentity},
         {"scrambled", false, &NoSeeds, &RunScrambled},
+        {"layout", true, &LayoutSeeds, &RunLayout},
+        {"pooldocs", true, &PoolSeeds, &RunPoolDocuments},
     };
     return targets;
 }
