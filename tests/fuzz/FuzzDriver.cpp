@@ -443,14 +443,16 @@ bool DepthMeasureAgrees(const std::string& text) {
     return true;
 }
 
+LONG WINAPI EndAtOnce(EXCEPTION_POINTERS* info) {
+    ::TerminateProcess(::GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 int RunWorker(const Options& o) {
     // A crash ends the process at once, without the platform's debugger (which
     // takes seconds and writes beside the system) or a dialog.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    ::SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* info) -> LONG {
-        ::TerminateProcess(::GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
-        return EXCEPTION_EXECUTE_HANDLER;
-    });
+    ::SetUnhandledExceptionFilter(&EndAtOnce);
     base::unique_handle mapping(::OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, o.section.c_str()));
     if (!mapping) return kExitUsage;
     auto* progress =
