@@ -296,11 +296,11 @@ TEST(UiLayout, DeepNestingIsBounded) {
     LxLayout deep;
     EXPECT_FALSE(deep.LoadLayout(chain(10000)));  // refused before parsing
     LxLayout fits;
-    ASSERT_TRUE(fits.LoadLayout(chain(200)));
+    ASSERT_TRUE(fits.LoadLayout(chain(50)));
     fits.Arrange({0, 0, 1000, 1000});
     int count = 0;
     fits.VisitElements([&](CLxWindow&) { ++count; });
-    EXPECT_EQ(count, 201);
+    EXPECT_EQ(count, 51);
     // Trees built in code are bounded by the same depth when loaded.
     CLxDialog root;
     root.SetDepth(static_cast<int>(kMaxXmlDepth));
