@@ -8,6 +8,7 @@
 
 #include "SampleLayout.h"
 #include "SilentRunFixture.h"
+#include "app/UninstallRun.h"
 #include "base/text.h"
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
@@ -27,8 +28,7 @@ constexpr DWORD kExitWaitMs = 15000;
 constexpr DWORD kStaysMs = 700;          // long enough for a wrongly ended wizard to be gone
 constexpr DWORD kScriptWaitMs = 10000;
 constexpr DWORD kSampleEveryMs = 25;
-constexpr DWORD kTickMs = 500;
-constexpr int kHeldTicks = 3;            // ticks seen at 99 while the removal is held
+constexpr int kHeldSamples = 3 * app::kProgressTimerPeriodMs / kSampleEveryMs;  // three ticks at 99
 constexpr POINT kFrameBottom = {265, 399};  // on the white panel, the frame's row
 constexpr POINT kAboveFrame = {265, 398};
 constexpr uint32_t kFrameOnWhite = 0xD1D1D1;  // grey 138 at alpha 100 over white
@@ -216,18 +216,16 @@ TEST(WizardTest, WithoutTheManifestTheBarRunsToTheEndAndCloseEndsTheWizard) {
     ASSERT_TRUE(::DeleteFileW((run.dir() + sample::kManifestName).c_str()));
     Click(wizard, kUninstallButton);
 
-    auto percentOf = [](int fill) { return fill * 100 / kProgressBarLength; };
-    std::vector<int> shown;
+    const int held = kProgressBarLength * static_cast<int>(app::kProgressCeiling) / 100;
+    std::vector<int> shown;  // each new fill the screen showed
     int heldSamples = 0;
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < kExitWaitMs) {
         const int fill = ProgressFill(wizard);
         if (fill > 0 && (shown.empty() || shown.back() != fill)) shown.push_back(fill);
         if (fill == kProgressBarLength) break;
-        // Held at 99 for a few ticks, then the removal may end.
-        if (!shown.empty() && percentOf(shown.back()) == 98 && ++heldSamples == int(kHeldTicks * kTickMs / kSampleEveryMs)) {
-            run.Release();
-        }
+        // Held at 99 for a few ticks, then the removal goes on and ends.
+        if (fill == held && ++heldSamples == kHeldSamples) run.Release();
         ::Sleep(kSampleEveryMs);
     }
     std::vector<int> expected;
