@@ -22,7 +22,8 @@ using testing_support::ChildProcess;
 using testing_support::Exists;
 using testing_support::WaitUntil;
 
-using Codes = std::vector<std::pair<std::string, std::string>>;  // (uninstall, reason) of each report
+using Code = std::pair<std::string, std::string>;  // (uninstall, reason) of a report
+using Codes = std::vector<Code>;
 
 constexpr DWORD kExitWaitMs = 15000;
 constexpr DWORD kStaysMs = 700;          // long enough for a wrongly ended wizard to be gone
@@ -32,9 +33,9 @@ constexpr int kHeldSamples = 3 * app::kProgressTimerPeriodMs / kSampleEveryMs;  
 constexpr POINT kFrameBottom = {265, 399};  // on the white panel, the frame's row
 constexpr POINT kAboveFrame = {265, 398};
 constexpr uint32_t kFrameOnWhite = 0xD1D1D1;  // grey 138 at alpha 100 over white
-const Codes kCancelled = {{"0", "1"}};
-const Codes kClosed = {{"0", "3"}};
-const std::pair<std::string, std::string> kRemoved = {"1", "0"};
+const Code kCancelled = {"0", "1"};
+const Code kClosed = {"0", "3"};
+const Code kRemoved = {"1", "0"};
 
 // A plain run of the installation's uninstaller, its temporary folder the
 // test's own (where the self-removal script lands).
@@ -132,9 +133,9 @@ TEST(WizardTest, FirstPageWaysOutReportOnceAndRemoveNothing) {
         bool withoutProductName;
     };
     const Case cases[] = {
-        {"cancel", [](HWND w) { Click(w, kCancelButton); }, kCancelled, false},
-        {"close button", [](HWND w) { Click(w, kCloseButton); }, kClosed, false},
-        {"Enter, no MsgTip", [](HWND w) { PressKey(w, VK_RETURN); }, kClosed, true},
+        {"cancel", [](HWND w) { Click(w, kCancelButton); }, {kCancelled}, false},
+        {"close button", [](HWND w) { Click(w, kCloseButton); }, {kClosed}, false},
+        {"Enter, no MsgTip", [](HWND w) { PressKey(w, VK_RETURN); }, {kClosed}, true},
     };
     WizardRun run(kQuiet);
     ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
@@ -187,18 +188,18 @@ TEST(WizardTest, CloseWaitsOnTheProgressPageAndTheFarewellCloseEndsTheRun) {
         EXPECT_TRUE(::IsWindowVisible(wizard));
     }
     ExpectCloseAndEscMinimise(wizard);
-    EXPECT_EQ(run.ReportCodes(), (Codes{kClosed[0], kClosed[0]}));
+    EXPECT_EQ(run.ReportCodes(), (Codes{kClosed, kClosed}));
 
     run.Release();
     ASSERT_TRUE(WaitForFarewellPage(wizard));
     ExpectCloseAndEscMinimise(wizard);
-    EXPECT_EQ(run.ReportCodes(), (Codes{kClosed[0], kClosed[0], kRemoved}));
+    EXPECT_EQ(run.ReportCodes(), (Codes{kClosed, kClosed, kRemoved}));
     EXPECT_FALSE(Exists(run.logs() + L"lumenox_db_after.dat"));  // the after-actions wait for the farewell
 
     Click(wizard, kFarewellButton);
     ASSERT_TRUE(run.Exited());
     EXPECT_EQ(run.ExitCode(), 0u);
-    EXPECT_EQ(run.ReportCodes(), (Codes{kClosed[0], kClosed[0], kRemoved, kClosed[0]}));
+    EXPECT_EQ(run.ReportCodes(), (Codes{kClosed, kClosed, kRemoved, kClosed}));
     EXPECT_TRUE(Exists(run.logs() + L"lumenox_db_after.dat"));
     ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
     const auto check = run.installation().CheckRemoved();
@@ -229,13 +230,15 @@ TEST(WizardTest, WithoutTheManifestTheBarRunsToTheEndAndCloseEndsTheWizard) {
         ::Sleep(kSampleEveryMs);
     }
     std::vector<int> expected;
-    for (int percent : {10, 20, 30, 40, 50, 60, 70, 80, 99, 100}) expected.push_back(kProgressBarLength * percent / 100);
+    for (int percent : {10, 20, 30, 40, 50, 60, 70, 80, 99, 100}) {
+        expected.push_back(kProgressBarLength * percent / 100);
+    }
     EXPECT_EQ(shown, expected);
 
     EXPECT_TRUE(run.Running());
     Click(wizard, kCloseButton);
     ASSERT_TRUE(run.Exited());
-    EXPECT_EQ(run.ReportCodes(), (Codes{kRemoved, kClosed[0]}));
+    EXPECT_EQ(run.ReportCodes(), (Codes{kRemoved, kClosed}));
     EXPECT_TRUE(Exists(run.dir() + L"bin"));  // nothing listed was removed
 }
 
@@ -278,7 +281,7 @@ TEST(WizardTest, ViewerQuestionDeclinedEndsTheRunAcceptedClosesEveryViewerWindow
         }
         // Declined, no wizard comes: the process ends by itself.
         ASSERT_TRUE(run.Exited());
-        EXPECT_EQ(run.ReportCodes(), kCancelled);
+        EXPECT_EQ(run.ReportCodes(), Codes{kCancelled});
         EXPECT_EQ(viewerOpen(), !c.accepted);
     }
     EXPECT_EQ(run.installation().Inventory()["files"], "40/40");
