@@ -19,6 +19,9 @@ struct TracedRun {
     std::vector<std::string> traces;  // the debug strings in order, line ends dropped
 };
 
+// The own environment with TEMP and TMP set to `tempDir`; double-zero terminated.
+std::vector<wchar_t> EnvironmentWithTemp(const std::wstring& tempDir);
+
 // Called for each debug string while the program is stopped.
 using TraceObserver = std::function<void(const std::string& trace)>;
 

@@ -21,6 +21,12 @@ LONG Centred(LONG start, LONG span, LONG size, LONG areaStart, LONG areaEnd) {
 
 HWND CurrentModalWindow() { return g_currentModal; }
 
+bool ForwardToFocusedChild(HWND window, MSG& msg) {
+    HWND focus = ::GetFocus();
+    if (!focus || focus == window || !::IsChild(window, focus)) return false;
+    return ::SendMessageW(focus, kForwardMessage, 0, reinterpret_cast<LPARAM>(&msg)) != 0;
+}
+
 void CentreWindow(HWND window, HWND owner) {
     RECT area = {};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);

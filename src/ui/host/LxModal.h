@@ -56,6 +56,14 @@ private:
     bool finished_ = false;
 };
 
+// The message a native child gets to look at an input message before its
+// dialog does (the convention of ATL's forwarding); nonzero: consumed.
+constexpr UINT kForwardMessage = 0x037F;
+// Offers an input message to the focused native child of `window`, if the
+// focus lies in one; true when the child consumed it. Owners pass it to
+// LxModalSession::Run as the first look at input.
+bool ForwardToFocusedChild(HWND window, MSG& msg);
+
 // Centres `window` over `owner`, or over the work area when there is no
 // owner, kept inside the work area.
 void CentreWindow(HWND window, HWND owner);
