@@ -18,7 +18,7 @@ else
 $(error ARCH must be x64 or x86)
 endif
 
-.PHONY: all deps build build32 test demo bench clean
+.PHONY: all deps build build32 test demo bench ui-shots fuzz clean
 
 all: build
 
@@ -48,6 +48,15 @@ demo: $(ARCH_BUILD)
 
 bench: $(ARCH_BUILD)
 	bash bench/run.sh $(ARCH_DIR)
+
+# Screenshots of both layouts in real windows into build/x64/ui-shots/.
+ui-shots: build
+	bash scripts/ui-shots.sh $(B64)
+
+# N generated inputs against every reader (make fuzz N=100000).
+N ?= 100000
+fuzz: build
+	bash scripts/fuzz.sh $(B64) $(N)
 
 clean:
 	rm -rf build

@@ -14,7 +14,8 @@ _build="$(cd "$1" && pwd)"
 _name="${2:-wineprefix}"
 export WINEPREFIX="$_build/$_name"
 if [ "$_name" = wineprefix ]; then export HOME="$_build/home"; else export HOME="$_build/$_name-home"; fi
-export WINEDEBUG=-all
+# Quiet unless the caller asks for a trace (WINEDEBUG=+timestamp,+debugstr, say).
+export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d;winemenubuilder.exe=d"
 export WINEARCH=win64
 if [ -x /usr/lib/wine/wine64 ]; then WINE64=/usr/lib/wine/wine64; else WINE64="$(command -v wine64 || echo wine64)"; fi

@@ -5,7 +5,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/wine-env.sh" "$1" "${2:-}"
 # The marker names the prefix's make-up: a prefix of an older make-up is made afresh.
-marker="$WINEPREFIX/.uninst-ready-3"
+marker="$WINEPREFIX/.uninst-ready-4"
 [ -f "$marker" ] && exit 0
 rm -rf "$WINEPREFIX"
 mkdir -p "$HOME"
@@ -22,7 +22,9 @@ done
 # is written in the UTF-16 format of regedit 5: a REGEDIT4 file is read in the
 # ANSI code page and would garble the Chinese value names. A crashed program
 # gets no crash dialog (under Xvfb nobody would close it): the debugger only
-# writes its backtrace and the program ends with its failure.
+# writes its backtrace and the program ends with its failure. No window
+# manager runs on the test display: windows are not handed to one, else the
+# destruction of every visible top-level window waits 2 s for its answer.
 {
     printf '\xff\xfe'
     iconv -f UTF-8 -t UTF-16LE <<'REG'
@@ -36,6 +38,9 @@ Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
 REG
 } > "$WINEPREFIX/prefix.reg"
 "$WINE64" regedit /S "$WINEPREFIX/prefix.reg" >/dev/null 2>&1 || true

@@ -12,6 +12,8 @@
 //   B.Run=<decimal>   what B.Run returns (default 0)
 //   refuse=<A|B|AB>   DllGetClassObject hands out no object for these
 //                     interfaces (answers CLASS_E_CLASSNOTAVAILABLE)
+//   B.hold=<path>     B.Run returns only once that file is gone (at most a
+//                     minute): a test holds the removal in its step
 #include <windows.h>
 
 #include <cstdint>
@@ -19,6 +21,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "../common/CompanionLog.h"
 #include "removal/UtilAbi.h"
@@ -69,9 +72,19 @@ private:
     int32_t result_;
 };
 
+constexpr DWORD kHoldLimitMs = 60000;
+constexpr DWORD kHoldPollMs = 20;
+
+void WaitWhileFileExists(const std::string& path) {
+    const DWORD start = ::GetTickCount();
+    while (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES && ::GetTickCount() - start < kHoldLimitMs) {
+        ::Sleep(kHoldPollMs);
+    }
+}
+
 class UtilB final : public util::IUtilB {
 public:
-    explicit UtilB(int32_t result) : result_(result) {}
+    UtilB(int32_t result, std::string hold) : result_(result), hold_(std::move(hold)) {}
     void __stdcall Reserved0() override {}
     void __stdcall Release() override {
         Log("B.Release");
@@ -80,11 +93,13 @@ public:
     void __stdcall Reserved2() override {}
     int32_t __stdcall Run() override {
         Log("B.Run");
+        if (!hold_.empty()) WaitWhileFileExists(hold_);
         return result_;
     }
 
 private:
     int32_t result_;
+    std::string hold_;
 };
 
 }  // namespace
@@ -101,7 +116,7 @@ extern "C" __declspec(dllexport) HRESULT __stdcall DllGetClassObject(REFCLSID cl
     }
     if (IsEqualGUID(iid, util::kUtilInterfaceBId)) {
         if (Refused(config, 'B')) return CLASS_E_CLASSNOTAVAILABLE;
-        *out = static_cast<util::IUtilB*>(new UtilB(ConfiguredResult(config, "B.Run")));
+        *out = static_cast<util::IUtilB*>(new UtilB(ConfiguredResult(config, "B.Run"), config.count("B.hold") ? config.at("B.hold") : std::string()));
         return S_OK;
     }
     return E_NOINTERFACE;

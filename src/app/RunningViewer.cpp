@@ -1,5 +1,7 @@
 #include "app/RunningViewer.h"
 
+#include "app/LiteMsgbox.h"
+
 namespace app {
 
 bool CloseViewerWindows(DWORD deadlineMs) {
@@ -16,8 +18,17 @@ bool CloseViewerWindows(DWORD deadlineMs) {
     }
 }
 
-int CheckRunningViewerSilently() {
+std::wstring ViewerQuestion(const std::wstring& productName) {
+    return L"您已打开" + productName + L"，继续卸载会关闭\n正打开的图片，您确定吗？";
+}
+
+int CheckRunningViewer(bool silent, const std::wstring& productName) {
     if (::FindWindowW(kViewerWindowClass, nullptr) == nullptr) return kNoViewerOpen;
+    if (!silent) {
+        // The defaults: warning icon, "确定" and "取消".
+        QLiteMsgbox box(ViewerQuestion(productName));
+        if (!(box.ShowModal() & kBoxResultFirst)) return kUserDeclined;
+    }
     CloseViewerWindows();
     return kViewersToldToClose;
 }

@@ -29,7 +29,13 @@ constexpr DWORD kViewerRetryPauseMs = 20;
 // deadline has passed; true when none is left.
 bool CloseViewerWindows(DWORD deadlineMs = kViewerCloseDeadlineMs);
 
-// The whole check for a silent run: no question is asked.
-int CheckRunningViewerSilently();
+// The question, with the product name in it.
+std::wstring ViewerQuestion(const std::wstring& productName);
+
+// The whole check, before any wizard window exists: without a viewer window
+// nothing happens; otherwise, unless the run is silent, the user is asked in
+// the message box and a refusal answers kUserDeclined; then every viewer
+// window is told to close.
+int CheckRunningViewer(bool silent, const std::wstring& productName);
 
 }  // namespace app

@@ -196,7 +196,7 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
     }();
     if (manifestOpens) {
         removal::RemoveInstalledFiles(dir, dialog.removalDir_);
-        if (dialog.window() != nullptr) ::PostMessageW(dialog.window(), kFinishMessage, 0, 0);
+        if (dialog.finishTarget_ != nullptr) ::PostMessageW(dialog.finishTarget_, kFinishMessage, 0, 0);
     }
 
     MarkStep(13);

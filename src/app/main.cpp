@@ -1,21 +1,28 @@
 // Entry routine of the uninstaller.
 #include <windows.h>
 
+#include <memory>
+
 #include "app/DetectorMainDlg.h"
 #include "app/Firewall.h"
 #include "app/SdkLibrary.h"
 #include "app/SingleInstance.h"
+#include "app/StepBarrier.h"
 #include "manifest/ExpandTask.h"
 #include "removal/Paths.h"
 #include "ui/LxApp.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    ::OutputDebugStringA("uninst: start\n");  // start-up marks for a trace of the run, like the step marks
+namespace {
+
+// Every run ends with this code, whatever happened during it.
+constexpr int kExitCode = 0;
+
+void RunUninstaller(HINSTANCE instance) {
     // Every file and library of the run is found through the executable's own
     // directory. Without it, names alone would reach the current directory and
     // the library search path: then nothing is done at all.
     const std::wstring ownDirectory = removal::GetExeDirectoryWithSeparator();
-    if (ownDirectory.empty()) return 0;
+    if (ownDirectory.empty()) return;
 
     ui::RegisterListMessages();
     ui::DwmApi::Get();
@@ -26,7 +33,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (sectionName.empty()) sectionName = app::kSingleInstanceKey;
     app::SingleInstanceGuard guard(sectionName);
     ::OutputDebugStringA("uninst: single instance\n");
-    if (guard.IsSecondInstance()) return 0;
+    if (guard.IsSecondInstance()) return;
 
     ui::LxAppModule::Init(instance);
 
@@ -34,19 +41,29 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // right before its first window of those classes. Loading the library at
     // start costs every windowless run the display driver and theme set-up.
 
-    manifest::ExpandTaskList::Instance().Load(ownDirectory + manifest::kExpandTaskFileName);
+    app::RunStep([&] { manifest::ExpandTaskList::Instance().Load(ownDirectory + manifest::kExpandTaskFileName); });
 
     const std::wstring selfPath = removal::GetModulePath(nullptr);
-    app::AddFirewallException(selfPath);
+    app::RunStep([&] { app::AddFirewallException(selfPath); });
     ::OutputDebugStringA("uninst: started\n");
     {
-        auto* dialog = new app::QDetectorMainDlg();
-        dialog->Run();
+        auto dialog = std::make_unique<app::QDetectorMainDlg>();
+        // A removal that failed part-way still takes the exception away again.
+        app::RunStep([&] { dialog->Run(); });
         ::OutputDebugStringA("uninst: run ended\n");
-        app::RemoveFirewallException(selfPath);
+        app::RunStep([&] { app::RemoveFirewallException(selfPath); });
         ui::LxAppModule::Term();
-        delete dialog;
     }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The outer barrier: nothing that escapes the run may reach the runtime,
+    // whose abort would end the process with an error (or hold it on a dialog
+    // that an unattended removal never answers).
+    ::OutputDebugStringA("uninst: start\n");  // start-up marks for a trace of the run, like the step marks
+    app::RunStep([&] { RunUninstaller(instance); });
     ::OutputDebugStringA("uninst: end\n");
-    return 0;
+    return kExitCode;
 }

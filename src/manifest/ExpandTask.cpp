@@ -85,7 +85,7 @@ void LoadLeniently(XmlConfigDocument& doc, std::string_view text) {
     if (plain.compare(0, kUtf8BomBytes, kUtf8Bom) == 0) plain.erase(0, kUtf8BomBytes);
     if (plain.empty()) return;
     TiXmlDocument parsed;
-    parsed.Parse(plain.c_str(), nullptr, TIXML_ENCODING_UTF8);
+    if (!ParseXmlText(parsed, plain, base::XmlEncoding::Utf8)) return;  // refused: as if no root was built
     std::string source;
     if (!parsed.Error()) {
         source = std::move(plain);

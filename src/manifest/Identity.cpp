@@ -15,6 +15,9 @@ constexpr uint32_t kRandIncrement = 2531011;
 constexpr unsigned kRandShift = 16;
 constexpr uint32_t kRandMask = 0x7FFF;
 constexpr DWORD kMaxTidTextChars = 128;  // terminator included
+// Identity strings are short (a uuid has fewer than a hundred characters); a
+// longer value is not one of them and reads as absent.
+constexpr DWORD kMaxIdentityTextChars = 4096;
 
 std::wstring AnsiToWide(const std::string& text, UINT codePage) {
     if (text.empty()) return {};
@@ -49,14 +52,14 @@ bool ReadDword(HKEY key, const wchar_t* name, uint32_t& out) {
 }
 
 // Plain or expandable string, not expanded; at most maxChars characters with
-// the terminator when maxChars is given. False when absent, too long or of another type.
-bool ReadString(HKEY key, const wchar_t* name, std::wstring& out, DWORD maxChars = 0) {
+// the terminator. False when absent, too long or of another type.
+bool ReadString(HKEY key, const wchar_t* name, std::wstring& out, DWORD maxChars = kMaxIdentityTextChars) {
     out.clear();
     DWORD type = 0;
     DWORD bytes = 0;
     if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    if (maxChars != 0 && bytes > maxChars * sizeof(wchar_t)) return false;
+    if (bytes > maxChars * sizeof(wchar_t)) return false;
     std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
     DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
     if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=

@@ -17,6 +17,8 @@ constexpr uint64_t kMmixMultiplier = 0x5851F42D4C957F2DULL;
 constexpr unsigned kScrambleShift = 19;
 constexpr uint32_t kCrcPolynomial = 0xEDB88320u;
 constexpr DWORD kMaxSubkeyNameChars = 255;
+// An installation path is a path; a longer value is no installation path and reads as absent.
+constexpr DWORD kMaxPathValueBytes = 32 * 1024 * sizeof(wchar_t);
 constexpr int kDefaultTryNo = 1;
 
 uint32_t ReadLe32(std::string_view bytes, size_t offset) {
@@ -59,7 +61,7 @@ std::wstring ReadStringValue(HKEY key, const std::wstring& name) {
     DWORD type = 0;
     DWORD bytes = 0;
     if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return {};
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return {};
+    if ((type != REG_SZ && type != REG_EXPAND_SZ) || bytes > kMaxPathValueBytes) return {};
     std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
     DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
     if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
@@ -82,14 +84,17 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
     DWORD read = 0;
     if (!::ReadFile(file.get(), header, sizeof(header), &read, nullptr) || read != sizeof(header)) return false;
     const uint32_t length = ReadLe32(std::string_view(header, sizeof(header)), kProductSearchLengthOffset);
-    // A damaged length must not turn into a huge allocation: it cannot exceed the file.
+    // A damaged length must not turn into a huge allocation: it can exceed
+    // neither the limit nor the file. Within the limit, header and payload
+    // sizes add up without wrapping even in a 32-bit size_t.
+    if (length > kMaxProductSearchPayloadBytes) return false;
     LARGE_INTEGER size = {};
     if (!::GetFileSizeEx(file.get(), &size) ||
         static_cast<uint64_t>(size.QuadPart) < kProductSearchHeaderBytes + static_cast<uint64_t>(length)) {
         return false;
     }
     out.assign(header, sizeof(header));
-    out.resize(kProductSearchHeaderBytes + length);
+    out.resize(kProductSearchHeaderBytes + static_cast<size_t>(length));
     if (length > 0 &&
         (!::ReadFile(file.get(), out.data() + kProductSearchHeaderBytes, length, &read, nullptr) || read != length)) {
         out.clear();
@@ -199,7 +204,7 @@ bool DecodeProductSearchContainer(std::string_view container, std::string& paylo
     const uint32_t length = ReadLe32(container, kProductSearchLengthOffset);
     const uint32_t key = ReadLe32(container, kProductSearchKeyOffset);
     const uint32_t storedCrc = ReadLe32(container, kProductSearchStoredCrcOffset);
-    if (container.size() - kProductSearchHeaderBytes < length) return false;
+    if (length > kMaxProductSearchPayloadBytes || container.size() - kProductSearchHeaderBytes < length) return false;
     std::string data(container.substr(kProductSearchHeaderBytes, length));
     if (ProductSearchChecksum(data) != storedCrc) return false;
     ScrambleProductSearch(data, key);

@@ -70,6 +70,8 @@ constexpr size_t kProductSearchHeaderBytes = 32;
 constexpr size_t kProductSearchLengthOffset = 20;
 constexpr size_t kProductSearchKeyOffset = 24;
 constexpr size_t kProductSearchStoredCrcOffset = 28;
+// Larger payloads are refused before anything is allocated for them.
+constexpr uint32_t kMaxProductSearchPayloadBytes = 2u * 1024u * 1024u;
 
 // Running CRC-32 (IEEE, reflected 0xEDB88320) continued from a previous value.
 uint32_t Crc32Continue(uint32_t previous, std::string_view bytes);

@@ -3,12 +3,24 @@
 #include <windows.h>
 
 #include <cstring>
-#include <new>
 
 #include "base/unique_any.h"
 #include "tinyxml.h"
 
 namespace manifest {
+
+namespace {
+constexpr size_t kScrambledTerminatorBytes = 2;
+}  // namespace
+
+bool ParseXmlText(TiXmlDocument& doc, std::string_view text, base::XmlEncoding encoding) {
+    const std::string_view plain = text.substr(0, text.find('\0'));
+    if (plain.empty() || !base::IsXmlDepthAllowed(plain, encoding)) return false;
+    const std::string input = base::XmlParserInput(plain);
+    doc.Parse(input.c_str(), nullptr,
+              encoding == base::XmlEncoding::Utf8 ? TIXML_ENCODING_UTF8 : TIXML_DEFAULT_ENCODING);
+    return true;
+}
 
 QUTF8ToUTF16Ex::QUTF8ToUTF16Ex(const char* utf8) {
     if (utf8 == nullptr) return;
@@ -56,18 +68,16 @@ bool XmlConfigDocument::LoadFile(const std::wstring& path) {
     const DWORD length = static_cast<DWORD>(size.QuadPart);
     std::string buffer(static_cast<size_t>(length) + 1, '\0');
     DWORD read = 0;
-    if (length > 0 && !::ReadFile(file.get(), buffer.data(), length, &read, nullptr)) return false;
+    // A file cut short while it is read is not the file that was measured.
+    if (length > 0 && (!::ReadFile(file.get(), buffer.data(), length, &read, nullptr) || read != length)) return false;
     return LoadText(std::string_view(buffer.data(), read));
 }
 
 bool XmlConfigDocument::LoadText(std::string_view bytes) {
     doc_.reset();
     cursor_ = nullptr;
-    const std::string text(bytes.substr(0, bytes.find('\0')));
-    if (text.empty()) return false;
     auto doc = std::make_unique<TiXmlDocument>();
-    doc->Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-    if (doc->Error()) return false;
+    if (!ParseXmlText(*doc, bytes, base::XmlEncoding::Detect) || doc->Error()) return false;
     doc_ = std::move(doc);
     return true;
 }
@@ -174,20 +184,20 @@ bool ReadScrambledText(const std::wstring& path, std::string& text) {
     text.clear();
     WIN32_FILE_ATTRIBUTE_DATA info = {};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info)) return false;
-    const DWORD size = info.nFileSizeLow;  // only the low 32 bits count
-    if (size == 0) return false;
+    // The whole size counts: a file of 4 GiB and a few bytes is too large, not a small one.
+    ULARGE_INTEGER size = {};
+    size.LowPart = info.nFileSizeLow;
+    size.HighPart = info.nFileSizeHigh;
+    if (size.QuadPart == 0 || size.QuadPart > kMaxConfigFileBytes) return false;
+    const DWORD length = size.LowPart;
     base::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    std::string buffer;
-    try {
-        buffer.assign(static_cast<size_t>(size) + 2, '\0');
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    // Within the limit, size and terminator cannot wrap even a 32-bit size_t.
+    std::string buffer(static_cast<size_t>(length) + kScrambledTerminatorBytes, '\0');
     DWORD read = 0;
-    if (!::ReadFile(file.get(), buffer.data(), size, &read, nullptr) || read < size) return false;
-    text = UnscrambleText(std::string_view(buffer.data(), size));
+    if (!::ReadFile(file.get(), buffer.data(), length, &read, nullptr) || read != length) return false;
+    text = UnscrambleText(std::string_view(buffer.data(), length));
     return true;
 }
 

@@ -8,13 +8,22 @@
 #include <string_view>
 #include <vector>
 
+#include "base/XmlDepth.h"
+
 class TiXmlDocument;
 class TiXmlNode;
 
 namespace manifest {
 
-// Larger files are refused outright rather than parsed.
+// Larger files are refused outright rather than parsed (the XML files and the
+// scrambled data files alike).
 constexpr uint64_t kMaxConfigFileBytes = 2u * 1024u * 1024u;
+
+// Parses a text (up to its first zero byte) into `doc` unless it is empty or
+// nests deeper than base::kMaxXmlDepth; false when it was not parsed. Whether
+// the parser met an error is the document's to tell. Every XML text goes
+// through here.
+bool ParseXmlText(TiXmlDocument& doc, std::string_view text, base::XmlEncoding encoding);
 
 // UTF-8 to UTF-16 through the platform's conversion. Results of up to
 // kInlineChars characters (terminator included) stay in the object itself.
@@ -49,7 +58,8 @@ public:
 
     // Reads (at most kMaxConfigFileBytes) and parses a file; the cursor is none afterwards.
     bool LoadFile(const std::wstring& path);
-    // Parses text already in memory; the text ends at its first zero byte.
+    // Parses text already in memory; the text ends at its first zero byte. A
+    // text nested deeper than base::kMaxXmlDepth is refused like a malformed one.
     bool LoadText(std::string_view bytes);
 
     bool SelectPath(const char* path);
@@ -73,7 +83,8 @@ private:
     TiXmlNode* cursor_ = nullptr;
 };
 
-// Reads a whole scrambled data file and undoes the scrambling.
+// Reads a whole scrambled data file (at most kMaxConfigFileBytes) and undoes
+// the scrambling.
 bool ReadScrambledText(const std::wstring& path, std::string& text);
 // The scrambling itself: every byte XORed with kScrambleKey; the text ends at
 // the first zero byte of the result.

@@ -12,6 +12,8 @@ namespace report {
 namespace {
 
 constexpr wchar_t kInstallTimeValue[] = L"installtime";
+// The time as text is a few digits; a longer value is not a time and reads as 0.
+constexpr DWORD kMaxInstallTimeTextBytes = 256 * sizeof(wchar_t);
 
 std::wstring* g_testDirectory = nullptr;
 
@@ -73,18 +75,26 @@ uint32_t ReadInstallTime() {
             return value;
         }
     }
+    // The value as text, read as stored and terminated here. The platform's
+    // typed read would expand an expandable value, and its expansion of a
+    // value that lacks a terminator writes past the buffer it was given.
+    base::unique_hkey readable;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, manifest::kProductKeyPath, 0, KEY_QUERY_VALUE, readable.put()) !=
+        ERROR_SUCCESS) {
+        return 0;
+    }
+    DWORD type = 0;
     DWORD bytes = 0;
-    if (::RegGetValueW(HKEY_CURRENT_USER, manifest::kProductKeyPath, kInstallTimeValue, RRF_RT_REG_SZ, nullptr,
-                       nullptr, &bytes) != ERROR_SUCCESS) {
+    if (::RegQueryValueExW(readable.get(), kInstallTimeValue, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || bytes > kMaxInstallTimeTextBytes) {
         return 0;
     }
-    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (::RegGetValueW(HKEY_CURRENT_USER, manifest::kProductKeyPath, kInstallTimeValue, RRF_RT_REG_SZ, nullptr,
-                       text.data(), &bytes) != ERROR_SUCCESS) {
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');  // the last character stays the terminator
+    if (::RegQueryValueExW(readable.get(), kInstallTimeValue, nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                           &bytes) != ERROR_SUCCESS) {
         return 0;
     }
-    return ParseInstallTimeText(text);
+    return ParseInstallTimeText(text.c_str());
 }
 
 // ---- ReportSdkHolder --------------------------------------------------------

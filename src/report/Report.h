@@ -92,7 +92,8 @@ private:
     uint32_t install_time_ = 0;
 };
 
-// Reads "installtime" of the product key as a double word, else as text.
+// Reads "installtime" of the product key as a double word, else as text (an
+// expandable value as it is stored, unexpanded).
 uint32_t ReadInstallTime();
 
 }  // namespace report

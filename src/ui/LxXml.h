@@ -7,19 +7,15 @@
 
 #include <tinyxml.h>
 
+#include "base/XmlDepth.h"
+
 namespace ui {
 
 // TinyXML parses, copies and frees nested elements by recursion, and so does
-// the element tree built from a layout. A deep enough document (a chain of
-// ten thousand "dlg" elements) would run either out of stack, so documents
-// nested deeper than this are refused before they are parsed; the element
-// loader stops descending at the same depth.
-constexpr size_t kMaxXmlDepth = 256;
-
-// True when no element of the text lies deeper than maxDepth. Comments,
-// processing instructions, declarations, CDATA sections and quoted attribute
-// values are stepped over; self-closing tags do not nest.
-bool XmlDepthWithin(std::string_view text, size_t maxDepth = kMaxXmlDepth);
+// the element tree built from a layout: documents nested deeper than the
+// shared XML bound are refused before they are parsed, and the element loader
+// stops descending at the same depth.
+constexpr size_t kMaxXmlDepth = base::kMaxXmlDepth;
 
 // Parses UTF-8 document text (a byte-order mark may lead) after the depth
 // check; false when the text is too deep or does not parse.

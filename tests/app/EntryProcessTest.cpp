@@ -7,8 +7,10 @@
 #include "app/SingleInstance.h"
 #include "base/text.h"
 #include "base/unique_any.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 #include "support/TracedRun.h"
+#include "support/WizardDriver.h"
 
 using testing_support::CopyInto;
 using testing_support::ReadLines;
@@ -20,6 +22,7 @@ namespace {
 
 constexpr DWORD kQuickExitMs = 15000;
 constexpr uint32_t kSectionMarker = 0x5A17C0DEu;
+constexpr char kSkipManifest[] = "<packet skip=\"1\"/>";
 
 std::wstring InstallUninstaller(const TempDir& dir) {
     EXPECT_TRUE(CopyInto(L"uninst.exe", dir.path()));
@@ -44,12 +47,17 @@ private:
 
 }  // namespace
 
-TEST(EntryProcess, PlainStartWithoutManifestExitsZero) {
+TEST(EntryProcess, PlainStartWithoutManifestShowsAnUntitledWizardAndCancelExitsZero) {
     TempDir dir(L"entry");
-    const auto result = RunProcess(InstallUninstaller(dir), L"", kQuickExitMs);
-    ASSERT_TRUE(result.started);
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 0u);
+    testing_support::ChildProcess run(InstallUninstaller(dir), L"");
+    HWND wizard = wizard_driver::WaitForWindow(run.id(), wizard_driver::kWizardSize);
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_EQ(::GetWindowTextLengthW(wizard), 0);
+    wizard_driver::Click(wizard, wizard_driver::kCancelButton);
+    ASSERT_TRUE(run.WaitExit(kQuickExitMs));
+    DWORD code = ~0u;
+    EXPECT_TRUE(::GetExitCodeProcess(run.handle(), &code));
+    EXPECT_EQ(code, 0u);
 }
 
 TEST(EntryProcess, SecondInstanceExitsAtOnceAndLeavesTheSectionAlone) {
@@ -65,7 +73,7 @@ TEST(EntryProcess, SecondInstanceExitsAtOnceAndLeavesTheSectionAlone) {
 TEST(EntryProcess, SkipWithoutArgumentsSendsNothing) {
     TempDir dir(L"entry");
     ASSERT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
-    ASSERT_TRUE(WriteBytes(dir / L"installconfig.xml", "<packet skip=\"1\"/>"));
+    ASSERT_TRUE(WriteBytes(dir / L"installconfig.xml", kSkipManifest));
     const auto result = RunProcess(InstallUninstaller(dir), L"", kQuickExitMs);
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
@@ -78,6 +86,7 @@ TEST(EntryProcess, SkipWithoutArgumentsSendsNothing) {
 TEST(EntryProcess, FirstInstanceStartsTheRunSecondDoesNot) {
     TempDir dir(L"entry");
     ASSERT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
+    ASSERT_TRUE(WriteBytes(dir / L"installconfig.xml", kSkipManifest));  // the run ends at once
     const std::wstring exe = InstallUninstaller(dir);
     {
         // The SDK has no value for the name: the key itself names the section.
@@ -94,6 +103,7 @@ TEST(EntryProcess, SectionNameComesFromTheProductValueLookup) {
     ASSERT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
     const std::wstring guardName = L"UninstGuard_" + std::to_wstring(::GetCurrentProcessId());
     ASSERT_TRUE(testing_support::WriteUtf8(dir / L"qsdxbase_values.txt", L"QUninstallToolName=" + guardName + L"\n"));
+    ASSERT_TRUE(WriteBytes(dir / L"installconfig.xml", kSkipManifest));
     const std::wstring exe = InstallUninstaller(dir);
     {
         HeldSection other(app::kSingleInstanceKey);  // not the looked-up name: no effect

@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/XmlDepth.h"
 #include "base/text.h"
 #include "manifest/ExpandTask.h"
 #include "manifest/XmlConfigDocument.h"
@@ -162,6 +163,18 @@ TEST(ExpandTaskLoad, MalformedFileKeepsActionsBuiltBeforeTheError) {
         EXPECT_EQ(list.RunAfter(), 0);
         EXPECT_FALSE(a.Ran(L"c2"));
     }
+}
+
+TEST(ExpandTaskLoad, TooDeepFileIsRefusedWhole) {
+    // Unlike a malformed file, a file nested too deep keeps nothing: the
+    // nesting is measured before anything is parsed.
+    Actions a;
+    std::string deep;
+    for (size_t i = 0; i < base::kMaxXmlDepth; ++i) deep += "<x>";
+    ExpandTaskList list;
+    EXPECT_FALSE(list.LoadText(Document("", a.Ok(L"b1"), a.Ok(L"a1") + deep)));
+    EXPECT_EQ(list.before_count(), 0u);
+    EXPECT_EQ(list.after_count(), 0u);
 }
 
 TEST(ExpandTaskLoad, MissingEmptyOrRootlessFileDoesNothing) {

@@ -146,3 +146,16 @@ TEST(IdentityValues, EmptyTid1TextIsRewrittenAndWrongTypesReadAsZero) {
     ASSERT_TRUE(ProductKeyScope::GetString(L"tid1_fp", text, KEY_WOW64_32KEY));
     EXPECT_EQ(text, L"0");
 }
+
+TEST(IdentityValues, OversizedUuidReadsAsAbsentAndIsReplaced) {
+    ProductKeyScope scope;
+    const std::wstring oversized(100000, L'u');
+    ASSERT_TRUE(ProductKeyScope::SetString(L"uuid", oversized));
+    ViewerSettings s;
+    LoadIdentity(s);
+    EXPECT_FALSE(s.uuid.empty());
+    EXPECT_NE(s.uuid, oversized);
+    std::wstring stored;
+    ASSERT_TRUE(ProductKeyScope::GetString(L"uuid", stored));
+    EXPECT_EQ(stored, s.uuid);
+}

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "base/text.h"
+#include "base/unique_any.h"
 #include "removal/Paths.h"
 #include "report/Report.h"
 #include "support/ProductKey.h"
@@ -228,6 +229,36 @@ TEST(ReportRecord, StringInstallTimeIsRead) {
     const auto records = lib.Records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].Find("days")->number, 40);
+}
+
+TEST(ReportRecord, InstallTimeTextIsReadAsStored) {
+    ::SetEnvironmentVariableW(L"UNINST_TEST_TIME", L"1700000000");
+    struct Case {
+        DWORD type;
+        std::wstring text;
+        bool terminated;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {REG_SZ, L"1700000000", true, 1700000000u},
+        {REG_EXPAND_SZ, L"1700000000", false, 1700000000u},  // no terminator stored
+        {REG_EXPAND_SZ, L"%UNINST_TEST_TIME%", true, 0u},    // not expanded
+        {REG_SZ, std::wstring(300, L'7'), true, 0u},         // no time is that long
+        {REG_BINARY, L"1700000000", true, 0u},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        ProductKeyScope scope;
+        ASSERT_TRUE(ProductKeyScope::SetString(L"installtime", L""));
+        base::unique_hkey key;
+        ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\qlumenox_varko", 0, KEY_SET_VALUE, key.put()),
+                  ERROR_SUCCESS);
+        const DWORD bytes = static_cast<DWORD>((c.text.size() + (c.terminated ? 1 : 0)) * sizeof(wchar_t));
+        ASSERT_EQ(::RegSetValueExW(key.get(), L"installtime", 0, c.type, reinterpret_cast<const BYTE*>(c.text.c_str()),
+                                   bytes),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(ReadInstallTime(), c.expected);
+    }
 }
 
 TEST(ReportSwitch, ZeroAndAllOnesSendNothingOnEveryCall) {

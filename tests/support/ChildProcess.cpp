@@ -1,6 +1,7 @@
 #include "support/ChildProcess.h"
 
 #include "support/TestSupport.h"
+#include "support/TracedRun.h"
 
 #include <utility>
 
@@ -12,13 +13,16 @@ constexpr DWORD kPollMs = 20;
 constexpr DWORD kReadyWaitMs = 10000;
 }  // namespace
 
-ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& arguments) {
+ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& arguments, const std::wstring& tempDir) {
     std::wstring line = L"\"" + program + L"\"";
     if (!arguments.empty()) line += L" " + arguments;
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    std::vector<wchar_t> environment;
+    if (!tempDir.empty()) environment = EnvironmentWithTemp(tempDir);
+    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                          environment.empty() ? nullptr : environment.data(), nullptr, &si, &pi)) {
         return;
     }
     process_.reset(pi.hProcess);

@@ -12,8 +12,9 @@ namespace testing_support {
 class ChildProcess {
 public:
     ChildProcess() = default;
-    // Starts program with arguments (program quoted on the command line).
-    ChildProcess(const std::wstring& program, const std::wstring& arguments);
+    // Starts program with arguments (program quoted on the command line),
+    // with TEMP and TMP set to tempDir when that is not empty.
+    ChildProcess(const std::wstring& program, const std::wstring& arguments, const std::wstring& tempDir = L"");
     ~ChildProcess();
     ChildProcess(ChildProcess&&) = default;
     ChildProcess& operator=(ChildProcess&& other) noexcept;

@@ -17,7 +17,8 @@ bool IsTempVariable(const std::wstring& entry) {
     return name == L"temp" || name == L"tmp";
 }
 
-// The own environment with TEMP and TMP replaced; double-zero terminated.
+}  // namespace
+
 std::vector<wchar_t> EnvironmentWithTemp(const std::wstring& tempDir) {
     std::vector<wchar_t> block;
     wchar_t* strings = ::GetEnvironmentStringsW();
@@ -38,6 +39,8 @@ std::vector<wchar_t> EnvironmentWithTemp(const std::wstring& tempDir) {
     block.push_back(L'\0');
     return block;
 }
+
+namespace {
 
 std::string ReadTrace(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
     const SIZE_T units = info.nDebugStringLength;

@@ -20,6 +20,9 @@ struct TracedRun {
     std::vector<std::wstring> libraries;  // file names of the libraries it loaded, lower case, in order
 };
 
+// The own environment with TEMP and TMP set to `tempDir`; double-zero terminated.
+std::vector<wchar_t> EnvironmentWithTemp(const std::wstring& tempDir);
+
 // Called for each debug string while the program is stopped.
 using TraceObserver = std::function<void(const std::string& trace)>;
 

@@ -119,7 +119,7 @@ TEST(UiRender, FontsAndImagesMadeOncePerKeyAcrossRepaints) {
     }
     EXPECT_EQ(LxFontPool::Global().CreatedCount(), fonts);
     EXPECT_EQ(LxImagePool::Png().DecodedCount(), images);
-    EXPECT_EQ(images, 4u);  // close, minimise, the box's close button and the button skin
+    EXPECT_EQ(images, 6u);  // close, minimise, the box's close button, logo, icon and the button skin
     EXPECT_EQ(fonts, 1u);   // the texts shown ("确定", "取消") take the base font
 }
 

@@ -76,11 +76,12 @@ struct OwnTag {
     std::string_view tag;
     std::unique_ptr<CLxWindow> (*make)();
 };
-// The tags the program's windows use, in the order of testing.
+// The tags the program's windows use, in the order of testing, and the
+// nine-grid image that the message box draws its shadow with.
 constexpr OwnTag kOwnTags[] = {
     {"dlg", &Make<CLxDialog>},       {"text", &Make<CLxStatic>},         {"img", &Make<CLxImageWnd>},
     {"progress", &Make<CLxProgress>}, {"imgbtn", &Make<CLxImageBtnWnd>}, {"dlgbtn", &Make<CLxDialogButton>},
-    {"dlgbtnEx2", &Make<CLxDlgBtnEx2>},
+    {"dlgbtnEx2", &Make<CLxDlgBtnEx2>}, {"expendimgex2", &Make<CLxExpendImgEx2>},
 };
 }  // namespace
 

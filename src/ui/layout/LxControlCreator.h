@@ -45,7 +45,8 @@ public:
 };
 
 // The containers' own factory ("dlg", "text", "img", "progress", "imgbtn",
-// "dlgbtn", "dlgbtnEx2"), falling back to another creator for other tags.
+// "dlgbtn", "dlgbtnEx2", "expendimgex2"), falling back to another creator
+// for other tags.
 class LxTagFactory : public ILxControlCreator {
 public:
     // The factory that layouts use unless a host sets its own.

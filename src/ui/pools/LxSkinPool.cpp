@@ -198,14 +198,19 @@ SIZE CLxBitmapSkin::GetSkinSize() {
 }
 
 void CLxBitmapSkin::Draw(HDC dc, const RECT& rect, int state, BYTE alpha, bool scaled) {
+    DrawWithMargins(dc, rect, state, alpha, margins_, scaled);
+}
+
+void CLxBitmapSkin::DrawWithMargins(HDC dc, const RECT& rect, int state, BYTE alpha, const LxMargins& margins,
+                                    bool scaled) {
     if (IsEmptyRect(rect)) return;
     const LxImage* image = Image();
     if (!image) return;
     int subwidth = subwidth_;
     int left = left_;
     int top = top_;
-    LxMargins source = margins_;
-    LxMargins destination = margins_;
+    LxMargins source = margins;
+    LxMargins destination = margins;
     if (scaled && kind_ == LxImageKind::Png) {
         LxDisplayScaler& scaler = LxDisplayScaler::Instance();
         const float factor = scaler.GetFactor();
@@ -222,8 +227,8 @@ void CLxBitmapSkin::Draw(HDC dc, const RECT& rect, int state, BYTE alpha, bool s
             left = ScaleOffset(factor, left);
             top = ScaleOffset(factor, top);
         }
-        grown = {ScaleOffset(factor, margins_.left), ScaleOffset(factor, margins_.right),
-                 ScaleOffset(factor, margins_.top), ScaleOffset(factor, margins_.bottom)};
+        grown = {ScaleOffset(factor, margins.left), ScaleOffset(factor, margins.right),
+                 ScaleOffset(factor, margins.top), ScaleOffset(factor, margins.bottom)};
         if (scaledImage) destination = source;
     }
     if (wantImageWidth_ > 0 && image->width > 0) {

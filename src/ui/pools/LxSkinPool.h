@@ -75,6 +75,10 @@ protected:
 class CLxBitmapSkin : public CLxSkinBase {
 public:
     void Draw(HDC dc, const RECT& rect, int state, BYTE alpha, bool scaled = false) override;
+    // The same with nine-grid margins other than the skin's own (the
+    // nine-grid image elements bring theirs).
+    void DrawWithMargins(HDC dc, const RECT& rect, int state, BYTE alpha, const LxMargins& margins,
+                         bool scaled = false);
     SIZE GetSkinSize() override;
     SIZE GetImageSize() override;
     bool IgnoreState() override { return subwidth_ == 0; }

@@ -1,0 +1,490 @@
+// Host windows under the test display: real windows, real mouse messages at
+// control centres, pixels read back from the back buffer and the screen.
+#include <gtest/gtest.h>
+#include <windows.h>
+// After the platform's types.
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "HostSupport.h"
+#include "ui/host/LxModal.h"
+#include "ui/pools/LxSkinPool.h"
+#include "ui/pools/LxStringPool.h"
+#include "ui/pools/LxStyle.h"
+
+using namespace ui;
+using namespace uitest;
+using namespace hosttest;
+
+namespace {
+constexpr uint32_t kRedRgb = 0xFF0000;
+constexpr uint32_t kGreenRgb = 0x00FF00;
+constexpr uint32_t kBlueRgb = 0x0000FF;
+constexpr uint32_t kWhiteRgb = 0xFFFFFF;
+constexpr uint32_t kBlackRgb = 0x000000;
+constexpr POINT kOrigin = {100, 100};
+const RECT kBackdropRect = {0, 0, 800, 700};
+
+// Skins made in the test: "tri" (three 40 by 40 slices red, green, blue),
+// "solid" (60 by 80 blue), "dlg_shadow" (10 by 10 green, when asked), and
+// the style class "tri" naming the skin "tri".
+struct TestSkins {
+    CleanPools clean;
+    ServedSources served;
+    explicit TestSkins(bool shadowSkin = false) {
+        served.Add(1, L"png", EncodeImage(Bands({kRed, kGreen, kBlue}, 40, 40), 120, 40));
+        served.Add(2, L"png", EncodeImage(Bands({kBlue}, 60, 80), 60, 80));
+        served.Add(3, L"png", EncodeImage(Bands({kGreen}, 10, 10), 10, 10));
+        std::string doc = "<skins><png name='tri' src='1' subwidth='40'/><png name='solid' src='2'/>";
+        if (shadowSkin) doc += "<png name='dlg_shadow' src='3'/>";
+        LxSkinPool::Global().LoadDocument(doc + "</skins>");
+        LxStylePool::Global().LoadDocument("<style><class name='tri' skin='tri'/></style>");
+    }
+};
+
+// The program's own skins, styles and strings from the embedded resources.
+struct ProgramPools {
+    CleanPools clean;
+    ProgramPools() {
+        LoadSkins();
+        LoadStyles();
+        LoadStrings();
+    }
+};
+
+POINT Offset(POINT p, int dx, int dy) { return {p.x + dx, p.y + dy}; }
+POINT ScreenOf(const CLxDialogViewImpl& host, POINT client) {
+    ::ClientToScreen(host.hwnd(), &client);
+    return client;
+}
+}  // namespace
+
+TEST(UiHost, TwoRepaintsBeforeOnePaintRenderBothRectanglesAndNothingElse) {
+    TestSkins skins;
+    View host(0);
+    ASSERT_TRUE(
+        host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
+                        "<dlg id='1' pos='10,10,40,40' crbg='ff0000'/><dlg id='2' pos='60,50,90,90' crbg='00ff00'/>"
+                        "<dlg id='3' pos='110,10,140,40' crbg='0000ff'/></body></layer>"));
+    ASSERT_TRUE(Open(host, kOrigin));
+    const RECT r1 = host.FindChildById(1)->Rect();
+    const RECT r2 = host.FindChildById(2)->Rect();
+    LxDib& buffer = *host.BackBuffer();
+    constexpr uint32_t kSentinel = 0xFF123456;
+    buffer.Fill(kSentinel);
+    const LxPaintStats before = host.PaintStats();
+
+    host.RedrawItem(host.FindChildById(1));
+    host.RedrawItem(host.FindChildById(2));
+    ::UpdateWindow(host.hwnd());
+
+    EXPECT_EQ(host.PaintStats().renders, before.renders + 1);
+    EXPECT_EQ(host.PaintStats().fullRenders, before.fullRenders);
+    int outsideTouched = 0;
+    int insideKept = 0;
+    for (int y = 0; y < buffer.height(); ++y) {
+        for (int x = 0; x < buffer.width(); ++x) {
+            const POINT p = {x, y};
+            const bool inside = ::PtInRect(&r1, p) || ::PtInRect(&r2, p);
+            const bool kept = buffer.At(x, y) == kSentinel;
+            outsideTouched += !inside && !kept ? 1 : 0;
+            insideKept += inside && kept ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(outsideTouched, 0);
+    EXPECT_EQ(insideKept, 0);
+    EXPECT_EQ(Rgb(buffer.At(25, 25)), kRedRgb);
+    EXPECT_EQ(Rgb(buffer.At(75, 70)), kGreenRgb);
+    // Only the repainted rectangles reach the screen as well.
+    EXPECT_EQ(WaitForPixel(ScreenOf(host, {25, 25}), kRedRgb), kRedRgb);
+    Pump();
+    EXPECT_EQ(ScreenPixel(ScreenOf(host, {125, 25})), kBlueRgb);
+    EXPECT_EQ(ScreenPixel(ScreenOf(host, {5, 95})), kWhiteRgb);
+}
+
+TEST(UiHost, LayeredHostPresentsOnlyThroughTheLayeredUpdate) {
+    struct Case {
+        int layered;
+        uint32_t uncovered;  // where nothing is drawn: the backdrop shows through, or the cleared buffer
+    };
+    for (const Case c : {Case{1, kRedRgb}, Case{0, kBlackRgb}}) {
+        SCOPED_TRACE(c.layered);
+        TestSkins skins;
+        Backdrop backdrop(kBackdropRect, kRedRgb);
+        View host(0);
+        char xml[160];
+        std::snprintf(
+            xml, sizeof(xml),
+            "<layer width='120' height='80' layered='%d'><body><img id='9' pos='0,0,60,80' skin='solid'/></body>"
+            "</layer>",
+            c.layered);
+        ASSERT_TRUE(host.LoadLayout(xml));
+        ASSERT_TRUE(Open(host, kOrigin));
+        EXPECT_EQ(host.IsLayered(), c.layered == 1);
+        EXPECT_EQ(WaitForPixel(ScreenOf(host, {30, 40}), kBlueRgb), kBlueRgb);
+        EXPECT_EQ(WaitForPixel(ScreenOf(host, {90, 40}), c.uncovered), c.uncovered);
+        host.RedrawItem(host.FindChildById(9));
+        ::UpdateWindow(host.hwnd());
+        host.RenderAndPresent();
+        const LxPaintStats& stats = host.PaintStats();
+        EXPECT_GE(stats.renders, 2u);
+        if (c.layered) {
+            EXPECT_EQ(stats.copyPresents, 0u);
+            EXPECT_GE(stats.layeredPresents, 2u);
+        } else {
+            EXPECT_EQ(stats.layeredPresents, 0u);
+            EXPECT_GE(stats.copyPresents, 2u);
+        }
+        // A partial repaint of a layered window starts transparent where it repaints.
+        EXPECT_EQ(WaitForPixel(ScreenOf(host, {30, 40}), kBlueRgb), kBlueRgb);
+    }
+}
+
+TEST(UiHost, HoverAndPushShowTheirSlicesOnScreen) {
+    TestSkins skins;
+    View host(0);
+    ASSERT_TRUE(
+        host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
+                        "<imgbtn id='5' pos='20,20' skin='tri'/>"
+                        "<dlgbtnEx2 id='6' pos='100,20,140,60' class='tri'><text pos='0,0,-0,-0'/></dlgbtnEx2>"
+                        "</body></layer>"));
+    ASSERT_TRUE(Open(host, kOrigin));
+    const POINT away = {180, 90};
+    struct Step {
+        const char* what;
+        UINT message;  // 0: none; WM_MOUSELEAVE: the pointer leaves the window, the platform tells
+        bool onButton;
+        uint32_t slice;
+    };
+    const Step steps[] = {
+        {"rest", 0, false, kRedRgb},
+        {"hover", WM_MOUSEMOVE, true, kGreenRgb},
+        {"push", WM_LBUTTONDOWN, true, kBlueRgb},
+        {"release", WM_LBUTTONUP, true, kGreenRgb},
+        {"elsewhere", WM_MOUSEMOVE, false, kRedRgb},
+        {"hover again", WM_MOUSEMOVE, true, kGreenRgb},
+        {"out of the window", WM_MOUSELEAVE, false, kRedRgb},
+    };
+    for (int id : {5, 6}) {
+        const POINT centre = Centre(*host.FindChildById(id));
+        const POINT probe = Offset(centre, -15, -15);  // clear of any text
+        for (const Step& step : steps) {
+            SCOPED_TRACE(std::string(step.what) + " " + std::to_string(id));
+            if (step.message == WM_MOUSELEAVE) {
+                ::SetCursorPos(kOrigin.x - 50, kOrigin.y - 50);
+            } else if (step.message) {
+                PostMouse(host, step.message, step.onButton ? centre : away);
+            }
+            EXPECT_EQ(WaitForPixel(ScreenOf(host, probe), step.slice), step.slice);
+        }
+        EXPECT_TRUE(host.seen.Clicked(id));
+    }
+}
+
+TEST(UiHost, HeaderPressStartsAWindowMoveUnlessNoMoveOrClickable) {
+    struct Case {
+        const char* noMove;
+        int target;
+        std::vector<WPARAM> commands;
+    };
+    const Case cases[] = {
+        {"0", 7, {SC_MOVE | HTCAPTION}},  // the header image
+        {"1", 7, {}},
+        {"0", 8, {}},  // an image button is clickable
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.noMove) + " " + std::to_string(c.target));
+        TestSkins skins;
+        View host(0);
+        ASSERT_TRUE(host.LoadLayout(std::string("<layer width='200' height='100' nomove='") + c.noMove +
+                                    "'><header height='40'><img id='7' pos='0,0,-0,-0' skin='solid'/>"
+                                    "<imgbtn id='8' pos='150,0' skin='tri'/></header><body crbg='ffffff'/></layer>"));
+        ASSERT_TRUE(Open(host, kOrigin));
+        const POINT at = Centre(*host.FindChildById(c.target));
+        PostMouse(host, WM_LBUTTONDOWN, at);
+        PostMouse(host, WM_LBUTTONUP, at);
+        Pump();
+        EXPECT_EQ(host.seen.sysCommands, c.commands);
+        EXPECT_EQ(host.seen.Clicked(8), c.target == 8);
+    }
+    // The message box's view moves the dialog it lives in.
+    ProgramPools pools;
+    Dialog box(kMessageBoxLayoutId);
+    ASSERT_TRUE(Open(box, kOrigin));
+    PostMouse(box.View(), WM_LBUTTONDOWN, {150, 15});
+    Pump();
+    EXPECT_EQ(box.seen.sysCommands, std::vector<WPARAM>{SC_MOVE | HTCAPTION});
+}
+
+TEST(UiHost, MessageBoxViewReportsClicksToItsDialogWithItsControlId) {
+    ProgramPools pools;
+    Dialog box(kMessageBoxLayoutId);
+    ASSERT_TRUE(Open(box, kOrigin));
+    const CLxDialogView& view = box.View();
+    EXPECT_EQ(::GetDlgCtrlID(view.hwnd()), static_cast<int>(kDefaultViewId));
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        int32_t id;
+        const char* cls;
+    };
+    const auto click = [&](int id) {
+        const POINT at = Centre(*view.FindChildById(id));
+        PostMouse(view, WM_MOUSEMOVE, at);
+        PostMouse(view, WM_LBUTTONDOWN, at);
+        PostMouse(view, WM_LBUTTONUP, at);
+    };
+    const Case cases[] = {
+        {"first button", [&] { click(108); }, 108, "dlgbtn"},
+        {"its text", [&] { click(111); }, 108, "dlgbtn"},
+        {"close button", [&] { click(100); }, 100, "imgbtn"},
+        {"close request", [&] { ::PostMessageW(box.hwnd(), WM_CLOSE, 0, 0); }, IDCANCEL, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        box.seen.Clear();
+        c.act();
+        ASSERT_TRUE(PumpUntil([&] { return box.seen.Clicked(c.id); }));
+        for (const Notice& n : box.seen.notices) {
+            EXPECT_EQ(n.sender, kDefaultViewId);
+            if (n.code == LXNM_CLICK) {
+                EXPECT_EQ(n.cls, c.cls);
+            }
+        }
+        // Moves in the view reach the dialog too.
+        if (c.id != IDCANCEL) {
+            EXPECT_GT(box.seen.mouseMoves, 0);
+        }
+    }
+    EXPECT_TRUE(::IsWindowVisible(box.hwnd()));  // a close request leaves the box open
+    // The view's outline: translucent black along the edges, chamfered corners.
+    const LxDib& buffer = *view.BackBuffer();
+    EXPECT_LT(Rgb(buffer.At(buffer.width() / 2, 0)), 0xD0D0D0u);
+    EXPECT_LT(Rgb(buffer.At(0, buffer.height() / 2)), 0xD0D0D0u);
+    EXPECT_EQ(buffer.At(0, 0), buffer.At(buffer.width() / 2, 10));  // the header's own colour
+}
+
+TEST(UiHost, ModalSessionMapsEnterAndEscToControlsOneAndTwo) {
+    TestSkins skins;
+    View owner(0);
+    ASSERT_TRUE(owner.LoadLayout("<layer width='400' height='300'><body crbg='ffffff'/></layer>"));
+    ASSERT_TRUE(Open(owner, {50, 50}));
+    ::SetActiveWindow(owner.hwnd());
+    struct Case {
+        WPARAM key;
+        int32_t id;
+    };
+    for (const Case c : {Case{VK_RETURN, IDOK}, Case{VK_ESCAPE, IDCANCEL}}) {
+        SCOPED_TRACE(c.key);
+        View host(0);
+        ASSERT_TRUE(host.LoadLayout("<layer width='100' height='60'><body crbg='00ff00'/></layer>"));
+        {
+            LxModalSession session;
+            EXPECT_EQ(session.Owner(), owner.hwnd());
+            EXPECT_FALSE(::IsWindowEnabled(owner.hwnd()));
+            ASSERT_TRUE(host.Create(session.Owner()));
+            session.Show(host.hwnd());
+            EXPECT_EQ(CurrentModalWindow(), host.hwnd());
+            RECT o;
+            RECT h;
+            ::GetWindowRect(owner.hwnd(), &o);
+            ::GetWindowRect(host.hwnd(), &h);
+            EXPECT_EQ(h.left, 50 + (400 - 100) / 2);
+            EXPECT_EQ(h.top, 50 + (300 - 60) / 2);
+            ::PostMessageW(host.hwnd(), WM_KEYDOWN, c.key, 0);
+            const DWORD start = ::GetTickCount();
+            session.Run([&] { return host.seen.Clicked(c.id) || ::GetTickCount() - start > 3000; });
+            ASSERT_FALSE(host.seen.notices.empty());
+            EXPECT_EQ(host.seen.notices.back().sender, kTopLevelSenderId);
+            EXPECT_EQ(host.seen.notices.back().id, c.id);
+        }
+        EXPECT_TRUE(::IsWindowEnabled(owner.hwnd()));
+        EXPECT_EQ(CurrentModalWindow(), nullptr);
+        EXPECT_FALSE(::IsWindowVisible(host.hwnd()));
+    }
+}
+
+TEST(UiHost, ShadowHidesWithAMinimisedOwnerAndReturnsOnRestore) {
+    TestSkins skins(true);
+    View host(0);
+    ASSERT_TRUE(host.LoadLayout("<layer width='120' height='80'><body crbg='ffffff'/></layer>"));
+    ASSERT_TRUE(Open(host, kOrigin));
+    HWND shadow = host.Shadow().Window();
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_EQ(::GetWindow(shadow, GW_OWNER), host.hwnd());
+    struct Step {
+        int show;
+        bool visible;
+    };
+    for (const Step s : {Step{SW_SHOWNA, true}, Step{SW_MINIMIZE, false}, Step{SW_RESTORE, true}, Step{SW_HIDE, false},
+                         Step{SW_SHOW, true}}) {
+        SCOPED_TRACE(s.show);
+        ::ShowWindow(host.hwnd(), s.show);
+        EXPECT_TRUE(PumpUntil([&] { return (::IsWindowVisible(shadow) != FALSE) == s.visible; }));
+    }
+    ::DestroyWindow(host.hwnd());
+    EXPECT_FALSE(::IsWindow(shadow));
+}
+
+namespace {
+// Paints the shadow from the skin "solid" (blue), as an owner's hook does.
+struct SolidShadow : IShadowPaintHook {
+    int PaintShadow(HDC dc, const RECT& rect) override { return DrawShadowFrame(dc, rect, "solid", 4, 4) ? 0 : 1; }
+};
+}  // namespace
+
+TEST(UiHost, ShadowDrawsTheDlgShadowSkinOrTheHookAndNothingWithoutBoth) {
+    struct Case {
+        const char* what;
+        bool programLayout;  // the wizard's layout and skins, which have no "dlg_shadow"
+        bool hook;
+        uint32_t band;
+    };
+    for (const Case c : {Case{"wizard", true, false, kRedRgb}, Case{"with skin", false, false, kGreenRgb},
+                         Case{"hook", false, true, kBlueRgb}}) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<ProgramPools> program;
+        std::unique_ptr<TestSkins> test;
+        if (c.programLayout) {
+            program = std::make_unique<ProgramPools>();
+        } else {
+            test = std::make_unique<TestSkins>(true);
+        }
+        Backdrop backdrop(kBackdropRect, kRedRgb);
+        View host(c.programLayout ? kWizardLayoutId : 0);
+        SolidShadow hook;
+        if (c.hook) host.Shadow().SetPaintHook(&hook);
+        if (!c.programLayout) {
+            ASSERT_TRUE(host.LoadLayout("<layer width='530' height='400'><body crbg='ffffff'/></layer>"));
+        }
+        ASSERT_TRUE(Open(host, kOrigin));
+        HWND shadow = host.Shadow().Window();
+        ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(shadow) != FALSE; }));
+        EXPECT_GE(host.Shadow().Renders(), 1u);
+        RECT r;
+        ::GetWindowRect(host.hwnd(), &r);
+        const int s = host.Shadow().Size();
+        EXPECT_EQ(WaitForPixel({r.left - s / 2, r.top + 300}, c.band), c.band);
+        EXPECT_EQ(WaitForPixel({r.right + s / 2, r.bottom - 10}, c.band), c.band);
+        // The frame never covers its owner.
+        EXPECT_EQ(ScreenPixel({r.left + 5, r.bottom - 5}), kWhiteRgb);
+    }
+}
+
+TEST(UiHost, ResizableLayerAnswersItsBorderAndStartsDragsAndToggles) {
+    TestSkins skins;
+    View host(0);
+    ASSERT_TRUE(
+        host.LoadLayout("<layer width='200' height='100' resize='1'><header height='40'>"
+                        "<img pos='0,0,-0,-0' skin='solid'/></header><body crbg='ffffff'/></layer>"));
+    ASSERT_TRUE(Open(host, kOrigin));
+    struct Case {
+        POINT client;
+        int code;
+        WPARAM press;  // the system command a press there starts
+    };
+    const Case cases[] = {
+        {{1, 1}, HTTOPLEFT, SC_SIZE + WMSZ_TOPLEFT},
+        {{198, 1}, HTTOPRIGHT, SC_SIZE + WMSZ_TOPRIGHT},
+        {{100, 2}, HTTOP, SC_SIZE + WMSZ_TOP},
+        {{2, 50}, HTLEFT, SC_SIZE + WMSZ_LEFT},
+        {{2, 98}, HTBOTTOMLEFT, SC_SIZE + WMSZ_BOTTOMLEFT},
+        {{100, 97}, HTBOTTOM, SC_SIZE + WMSZ_BOTTOM},
+        {{199, 99}, HTBOTTOMRIGHT, SC_SIZE + WMSZ_BOTTOMRIGHT},
+        {{197, 50}, HTRIGHT, SC_SIZE + WMSZ_RIGHT},
+        {{100, 20}, HTCLIENT, SC_MOVE | HTCAPTION},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        const POINT screen = ScreenOf(host, c.client);
+        EXPECT_EQ(::SendMessageW(host.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y)), c.code);
+        host.seen.Clear();
+        ::SendMessageW(host.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.client.x, c.client.y));
+        EXPECT_EQ(host.seen.sysCommands, std::vector<WPARAM>{c.press});
+    }
+    // A double click on the header maximises, and restores once maximised.
+    host.seen.Clear();
+    ::SendMessageW(host.hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 20));
+    EXPECT_EQ(host.seen.sysCommands, std::vector<WPARAM>{SC_MAXIMIZE | HTCAPTION});
+}
+
+TEST(UiHost, ToolTipCarriesTheHoveredElementsTip) {
+    TestSkins skins;
+    View host(0);
+    ASSERT_TRUE(
+        host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
+                        "<text id='1' pos='0,0,100,100' tip='first tip'/><text id='2' pos='100,0,200,100'/>"
+                        "</body></layer>"));
+    ASSERT_TRUE(Open(host, kOrigin));
+    ASSERT_NE(host.ToolTipWindow(), nullptr);
+    for (const auto& [id, tip] : {std::pair<int, std::wstring>{1, L"first tip"}, {2, L""}, {1, L"first tip"}}) {
+        PostMouse(host, WM_MOUSEMOVE, Centre(*host.FindChildById(id)));
+        Pump();
+        wchar_t text[64] = {};
+        TTTOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = host.hwnd();
+        tool.uId = reinterpret_cast<UINT_PTR>(host.hwnd());
+        tool.lpszText = text;
+        ::SendMessageW(host.ToolTipWindow(), TTM_GETTEXTW, sizeof(text) / sizeof(text[0]),
+                       reinterpret_cast<LPARAM>(&tool));
+        EXPECT_EQ(std::wstring(text), tip) << id;
+    }
+}
+
+TEST(UiHost, HostWithABrokenLayoutOpensAndPaintsItsBackground) {
+    constexpr int kNoSuchLayout = 9999;
+    for (const char* xml : {"<layer width='50'", "<dialog width='50' height='50'/>", ""}) {
+        SCOPED_TRACE(xml);
+        CleanPools clean;
+        Backdrop backdrop(kBackdropRect, kRedRgb);
+        View host(kNoSuchLayout);
+        EXPECT_FALSE(host.LoadLayout(xml));
+        const RECT place = {kOrigin.x, kOrigin.y, kOrigin.x + 80, kOrigin.y + 60};
+        ASSERT_TRUE(host.Create(nullptr, &place, WS_POPUP | WS_VISIBLE));
+        EXPECT_FALSE(host.Layout().Loaded());
+        ASSERT_TRUE(PumpUntil([&] { return host.PaintStats().copyPresents > 0; }));
+        EXPECT_EQ(WaitForPixel({kOrigin.x + 40, kOrigin.y + 30}, kBlackRgb), kBlackRgb);
+        PostMouse(host, WM_LBUTTONDOWN, {40, 30});
+        PostMouse(host, WM_LBUTTONUP, {40, 30});
+        Pump();
+        EXPECT_TRUE(host.seen.notices.empty());
+    }
+}
+
+TEST(UiHost, HandleCountsStayFlatOverRepaintsHoversAndClicks) {
+    ProgramPools pools;
+    View host(kWizardLayoutId);
+    ASSERT_TRUE(Open(host, kOrigin));
+    CLxWindow* progress = host.FindChildById(206);
+    host.SetItemVisible(200, true);
+    const POINT button = Centre(*host.FindChildById(1));
+    const POINT banner = {50, 100};
+    const auto round = [&](int i) {
+        host.SetItemAttribute(206, "value", std::to_string(i % 100));
+        host.RedrawItem(progress);
+        ::UpdateWindow(host.hwnd());
+        ::SendMessageW(host.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(button.x, button.y));
+        ::SendMessageW(host.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(button.x, button.y));
+        ::SendMessageW(host.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(button.x, button.y));
+        ::SendMessageW(host.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(banner.x, banner.y));
+        ::UpdateWindow(host.hwnd());
+        Pump(0);
+    };
+    for (int i = 0; i < 20; ++i) round(i);
+    const size_t gdi = GdiObjects();
+    const size_t user = UserObjects();
+    const unsigned renders = host.PaintStats().renders;
+    for (int i = 0; i < 1000; ++i) round(i);
+    EXPECT_GT(gdi, 0u);  // the count works on this platform
+    EXPECT_EQ(GdiObjects(), gdi);
+    EXPECT_EQ(UserObjects(), user);
+    EXPECT_GE(host.PaintStats().renders, renders + 1000);
+    EXPECT_EQ(std::count_if(host.seen.notices.begin(), host.seen.notices.end(),
+                            [](const Notice& n) { return n.code == LXNM_CLICK && n.id == 1; }),
+              1020);
+    std::printf("handles after 1020 repaints, hovers and clicks: GDI %zu, USER %zu\n", GdiObjects(), UserObjects());
+}
