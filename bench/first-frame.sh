@@ -29,7 +29,7 @@ box_no="246 140"
 box_view_id=1000
 viewer_lifetime_ms=3600000
 
-for program in uninst.exe lumenox_setup.exe bench_empty_gui.exe bench_startup_helper.exe; do
+for program in uninst.exe lumenox_setup.exe bench_empty_gui.exe bench_empty_window.exe bench_startup_helper.exe; do
     [ -f "$bin/$program" ] || { echo "missing $bin/$program: build first" >&2; exit 1; }
 done
 command -v /usr/bin/time >/dev/null || { echo "bench: /usr/bin/time is needed for the peak memory" >&2; exit 1; }
@@ -80,7 +80,7 @@ time_case() {  # CASE PROGRAM [MARK CLICK]
     WINEDEBUG="$trace_channels" /usr/bin/time -f %M -o "$memory" \
         timeout "$case_timeout_s" "$WINE" "$program" </dev/null >/dev/null 2>"$trace" &
     pid=$!
-    if [ -n "$mark" ]; then
+    if [ -n "$click" ]; then
         local waited=0
         until grep -q "$mark" "$trace" 2>/dev/null; do
             sleep 0.05
@@ -97,18 +97,19 @@ time_case() {  # CASE PROGRAM [MARK CLICK]
     echo "$name whole $(( (end - start) / 1000 ))" >>"$results"
     echo "$name peak $(tail -n 1 "$memory")" >>"$results"
     [ -n "$mark" ] || return 0
-    tr -d '\r' <"$trace" | awk -v start="$(to_trace_ms "$start")" -v name="$name" -v frame="${mark#uninst: }" '
+    tr -d '\r' <"$trace" | awk -v start="$(to_trace_ms "$start")" -v name="$name" -v frame="$mark" '
         match($0, /^[0-9]+\.[0-9]+:/) { t = substr($0, 1, RLENGTH - 1) * 1000 }
-        match($0, /uninst: [a-z0-9 ]+/) { m = substr($0, RSTART + 8, RLENGTH - 8); if (!(m in at)) at[m] = t }
+        match($0, /(uninst|bench): [a-z0-9 ]+/) { m = substr($0, RSTART, RLENGTH); if (!(m in at)) at[m] = t }
         END {
             us = 1000  # ms to us
-            if (!(frame in at) || !("viewer check" in at)) { print "incomplete trace" > "/dev/stderr"; exit 1 }
+            if (!(frame in at)) { print "incomplete trace" > "/dev/stderr"; exit 1 }
             printf "%s frame %d\n", name, (at[frame] - start) * us
-            printf "%s entry %d\n", name, (at["start"] - start) * us
-            printf "%s section %d\n", name, (at["single instance"] - at["start"]) * us
-            printf "%s prepare %d\n", name, (at["started"] - at["single instance"]) * us
-            printf "%s check %d\n", name, (at["viewer check"] - at["started"]) * us
-            printf "%s window %d\n", name, (at[frame] - at["viewer check"]) * us
+            if (!("uninst: viewer check" in at)) exit 0
+            printf "%s entry %d\n", name, (at["uninst: start"] - start) * us
+            printf "%s section %d\n", name, (at["uninst: single instance"] - at["uninst: start"]) * us
+            printf "%s prepare %d\n", name, (at["uninst: started"] - at["uninst: single instance"]) * us
+            printf "%s check %d\n", name, (at["uninst: viewer check"] - at["uninst: started"]) * us
+            printf "%s window %d\n", name, (at[frame] - at["uninst: viewer check"]) * us
         }' >>"$results" || { echo "bench: $name: incomplete trace in $trace" >&2; return 1; }
 }
 
@@ -123,9 +124,10 @@ start_viewer() {
     exit 1
 }
 
-# Untimed warm-up starts: the empty program, the wizard, the question.
+# Untimed warm-up starts: the empty program, the blank window, the wizard, the question.
 run=0
 time_case empty "$bin/bench_empty_gui.exe" || exit 1
+time_case window "$bin/bench_empty_window.exe" "bench: window first frame" || exit 1
 time_case wizard "$dir\\uninst.exe" "uninst: wizard first frame" "$wizard_size $wizard_cancel" || exit 1
 start_viewer
 time_case box "$dir\\uninst.exe" "uninst: box first frame" "$box_size $box_no $box_view_id" || exit 1
@@ -139,6 +141,7 @@ for pass in box wizard; do
             { echo "bench: installation failed" >&2; exit 1; }; }
     for run in $(seq 1 "$runs"); do
         time_case "empty" "$bin/bench_empty_gui.exe" || exit 1
+        time_case window "$bin/bench_empty_window.exe" "bench: window first frame" || exit 1
         if [ "$pass" = wizard ]; then
             time_case wizard "$dir\\uninst.exe" "uninst: wizard first frame" "$wizard_size $wizard_cancel" || exit 1
         else
@@ -177,10 +180,12 @@ awk '
     }
     END {
         ms("empty windowed program, process start to exit", "empty whole", "")
+        ms("one blank layered window, process start to its first frame", "window frame", "empty whole")
         for (k = 1; k <= 2; k++) {
             c = k == 1 ? "wizard" : "box"
             print (c == "wizard" ? "  wizard (no viewer running):" : "  running-viewer question:")
             ms("  process start to first frame", c " frame", "empty whole")
+            ms("  the same / the blank window'"'"'s first frame", c " frame", "window frame")
             ms("    process start to entry (loader, load-time DLLs)", c " entry", "")
             ms("    entry to single-instance section", c " section", "")
             ms("    section to wizard object (firewall exception)", c " prepare", "")
@@ -189,7 +194,9 @@ awk '
         }
         print "  peak resident set (start, first frame, cancel):"
         mib("  empty windowed program", "empty peak", "")
+        mib("  one blank layered window", "window peak", "empty peak")
         mib("  wizard run", "wizard peak", "empty peak")
+        mib("  wizard run / the blank window", "wizard peak", "window peak")
         mib("  question run", "box peak", "empty peak")
     }' "$results"
 echo "== traces and figures in $out"
