@@ -1,9 +1,8 @@
 #include "ScreenShot.h"
 
 // GDI+ needs the COM declarations first.
-#include <objidl.h>
-
 #include <gdiplus.h>
+#include <objidl.h>
 
 #include "ui/LxGdi.h"
 

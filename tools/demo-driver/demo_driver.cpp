@@ -27,10 +27,10 @@ using testing_support::WaitUntil;
 
 constexpr DWORD kWindowWaitMs = 30000;    // the first window after the start, the wizard after the question
 constexpr DWORD kPaintWaitMs = 15000;     // a window's first steady paint
-constexpr DWORD kRemovalWaitMs = 90000;  // from the uninstall button to the farewell page
+constexpr DWORD kRemovalWaitMs = 90000;   // from the uninstall button to the farewell page
 constexpr DWORD kExitWaitMs = 30000;      // from the farewell button to the process's end
 constexpr DWORD kEndWaitMs = 5000;        // a failed run's uninstaller after TerminateProcess
-constexpr DWORD kSteadyGapMs = 100;  // a frame equal to the one this long before is fully painted
+constexpr DWORD kSteadyGapMs = 100;       // a frame equal to the one this long before is fully painted
 constexpr int kProgressShotPercent = 50;  // the progress shot is the last frame at or below this fill
 constexpr int kPercent = 100;
 constexpr int kStepFailed = 1;
@@ -44,12 +44,14 @@ constexpr POINT kBoxPainted = {kBoxIconCentre.x, kBoxSize.cy - 2};
 enum class Page { Unpainted, Confirm, Progress, Farewell };
 
 bool IsWhite(uint32_t pixel) { return NearColour(pixel, kWhite); }
+// The points judged lie inside a frame of the window's size.
+bool HasSize(const shots::Frame& frame, SIZE size) { return frame.width == size.cx && frame.height == size.cy; }
 
 // The page a frame of the wizard shows, by the points its buttons cover: the
 // farewell button covers the gap between the first page's buttons and the
 // uninstall button's centre; the progress page has neither.
 Page PageOf(const shots::Frame& frame) {
-    if (frame.empty() || !IsWhite(frame.At(kWizardPainted))) return Page::Unpainted;
+    if (!HasSize(frame, kWizardSize) || !IsWhite(frame.At(kWizardPainted))) return Page::Unpainted;
     if (!IsWhite(frame.At(kFarewellButton))) return Page::Farewell;
     if (!IsWhite(frame.At(kUninstallButton))) return Page::Confirm;
     return Page::Progress;
@@ -60,7 +62,7 @@ int FillPercent(const shots::Frame& frame) {
     for (int x = 0; x < kProgressBarLength; ++x) {
         if (NearColour(frame.At({kProgressBarStart.x + x, kProgressBarStart.y}), kProgressFillColour)) ++filled;
     }
-    return filled * kPercent / kProgressBarLength;
+    return (filled * kPercent + kProgressBarLength / 2) / kProgressBarLength;
 }
 
 // The client area of `window` as the screen shows it.
@@ -103,7 +105,8 @@ public:
         if (box && !AnswerTheQuestion(box, wizard)) return kStepFailed;
 
         shots::Frame confirm;
-        if (!WaitSteady(wizard, [](const shots::Frame& f) { return PageOf(f) == Page::Confirm; }, confirm)) {
+        if (!WaitSteady(
+                wizard, [](const shots::Frame& f) { return PageOf(f) == Page::Confirm; }, confirm)) {
             return Fail("the wizard's confirmation page was not painted within %lu s", kPaintWaitMs / 1000);
         }
         Note("the confirmation page is shown");
@@ -138,7 +141,8 @@ public:
         }
 
         shots::Frame last;
-        if (!WaitSteady(wizard, [](const shots::Frame& f) { return PageOf(f) == Page::Farewell; }, last)) {
+        if (!WaitSteady(
+                wizard, [](const shots::Frame& f) { return PageOf(f) == Page::Farewell; }, last)) {
             return Fail("the farewell page did not settle within %lu s", kPaintWaitMs / 1000);
         }
         Note("the farewell page is shown");
@@ -169,8 +173,8 @@ private:
         si.hStdOutput = null.get();
         si.hStdError = null.get();
         PROCESS_INFORMATION pi = {};
-        if (!null || !::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                       &pi)) {
+        if (!null ||
+            !::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
             return false;
         }
         process_.reset(pi.hProcess);
@@ -183,7 +187,8 @@ private:
     // The running-viewer question: saved, then answered with 确定, after which the wizard comes.
     bool AnswerTheQuestion(HWND box, HWND& wizard) {
         shots::Frame frame;
-        if (!WaitSteady(box, [](const shots::Frame& f) { return IsWhite(f.At(kBoxPainted)); }, frame)) {
+        if (!WaitSteady(
+                box, [](const shots::Frame& f) { return HasSize(f, kBoxSize) && IsWhite(f.At(kBoxPainted)); }, frame)) {
             Fail("the message box was not painted within %lu s", kPaintWaitMs / 1000);
             return false;
         }
@@ -194,8 +199,10 @@ private:
         ParkPointer();
         wizard = WaitForWindow(pid_, kWizardSize, kWindowWaitMs);
         if (!wizard) {
-            if (Ended()) Fail("the uninstaller ended with code %lu after the question", ExitCode());
-            else Fail("no wizard within %lu s of the answer", kWindowWaitMs / 1000);
+            if (Ended())
+                Fail("the uninstaller ended with code %lu after the question", ExitCode());
+            else
+                Fail("no wizard within %lu s of the answer", kWindowWaitMs / 1000);
             return false;
         }
         return true;
