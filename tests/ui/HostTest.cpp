@@ -435,6 +435,18 @@ TEST(UiHost, ToolTipCarriesTheHoveredElementsTip) {
     }
 }
 
+namespace {
+// Where a trace marks a window's first frame.
+struct PresentCount : ILxPresentListener {
+    void OnHostPresented(HWND window) override {
+        host = window;
+        ++count;
+    }
+    HWND host = nullptr;
+    unsigned count = 0;
+};
+}  // namespace
+
 TEST(UiHost, HostWithABrokenLayoutOpensAndPaintsItsBackground) {
     constexpr int kNoSuchLayout = 9999;
     for (const char* xml : {"<layer width='50'", "<dialog width='50' height='50'/>", ""}) {
@@ -442,11 +454,15 @@ TEST(UiHost, HostWithABrokenLayoutOpensAndPaintsItsBackground) {
         CleanPools clean;
         Backdrop backdrop(kBackdropRect, kRedRgb);
         View host(kNoSuchLayout);
+        PresentCount presents;
+        host.SetPresentListener(&presents);
         EXPECT_FALSE(host.LoadLayout(xml));
         const RECT place = {kOrigin.x, kOrigin.y, kOrigin.x + 80, kOrigin.y + 60};
         ASSERT_TRUE(host.Create(nullptr, &place, WS_POPUP | WS_VISIBLE));
         EXPECT_FALSE(host.Layout().Loaded());
         ASSERT_TRUE(PumpUntil([&] { return host.PaintStats().copyPresents > 0; }));
+        EXPECT_EQ(presents.count, host.PaintStats().copyPresents);
+        EXPECT_EQ(presents.host, host.hwnd());
         EXPECT_EQ(WaitForPixel({kOrigin.x + 40, kOrigin.y + 30}, kBlackRgb), kBlackRgb);
         PostMouse(host, WM_LBUTTONDOWN, {40, 30});
         PostMouse(host, WM_LBUTTONUP, {40, 30});
