@@ -100,7 +100,8 @@ TEST(ExpandTaskLoad, RootValuesReachEveryAction) {
     Actions a;
     ExpandTaskList list;
     ASSERT_TRUE(list.LoadText(Document("needbeforecondition=\"2\" needreport=\"0\" src=\"17\" senceid=\"x9\"",
-                                       a.Ok(L"b1") + "<EXECUTE path=\"p\" md5=\"m\"/>", "<avoidproduct aovid=\"3\"/>")));
+                                       a.Ok(L"b1") + "<EXECUTE path=\"p\" md5=\"m\"/>",
+                                       "<avoidproduct aovid=\"3\"/>")));
     EXPECT_EQ(list.needbeforecondition(), 2);
     EXPECT_EQ(list.src(), 17);
     EXPECT_EQ(list.senceid(), 0);  // does not parse: stays 0
@@ -132,42 +133,44 @@ TEST(ExpandTaskLoad, UnknownAndInvalidActionsAmongGoodOnes) {
     EXPECT_TRUE(a.Ran(L"b2"));
 }
 
-TEST(ExpandTaskLoad, MalformedFileKeepsActionsBuiltBeforeTheError) {
-    Actions a;
-    {
-        // The text breaks off inside the third action's attribute list.
-        ExpandTaskList list;
-        const std::string text = "<tasks><before>" + a.Ok(L"b1") + a.Ok(L"b2") + "<copyfile srcfile=\"" +
-                                 XmlAttr(a / L"src.txt") + "\" destf";
-        EXPECT_FALSE(list.LoadText(text));  // no after-group
-        ASSERT_EQ(list.before_count(), 3u);
-        EXPECT_EQ(list.RunBefore(), 0);  // the broken action lacks its destination
-        EXPECT_TRUE(a.Ran(L"b1"));
-        EXPECT_TRUE(a.Ran(L"b2"));
-        EXPECT_EQ(list.RunAfter(), 0);
-    }
-    {
-        // A wrong closing tag after the before-group: the after-group is never built.
-        ExpandTaskList list;
-        EXPECT_FALSE(list.LoadText("<tasks><before>" + a.Ok(L"c1") + "</after><after>" + a.Ok(L"c2") +
-                                   "</after></tasks>"));
-        EXPECT_EQ(list.RunBefore(), 1);
-        EXPECT_TRUE(a.Ran(L"c1"));
-        EXPECT_EQ(list.RunAfter(), 0);
-        EXPECT_FALSE(a.Ran(L"c2"));
-    }
-}
-
-TEST(ExpandTaskLoad, TooDeepFileIsRefusedWhole) {
-    // Unlike a malformed file, a file nested too deep keeps nothing: the
-    // nesting is measured before anything is parsed.
+TEST(ExpandTaskLoad, BrokenOrPartialFilesKeepWhatWasBuiltBeforeTheError) {
     Actions a;
     std::string deep;
     for (size_t i = 0; i < base::kMaxXmlDepth; ++i) deep += "<x>";
-    ExpandTaskList list;
-    EXPECT_FALSE(list.LoadText(Document("", a.Ok(L"b1"), a.Ok(L"a1") + deep)));
-    EXPECT_EQ(list.before_count(), 0u);
-    EXPECT_EQ(list.after_count(), 0u);
+    const struct {
+        std::string xml;
+        bool loads;  // both groups read
+        size_t queued;
+        int beforeResult;
+        int afterResult;  // 0 whenever the file did not load
+        const char* ran;
+    } cases[] = {
+        // The text breaks off inside the third action's attribute list, which lacks its destination.
+        {"<tasks><before>" + a.Ok(L"b1") + a.Ok(L"b2") + "<copyfile srcfile=\"" + XmlAttr(a / L"src.txt") + "\" destf",
+         false, 3, 0, 0, "b1 b2"},
+        // A wrong closing tag after the before-group: the after-group is never built.
+        {"<tasks><before>" + a.Ok(L"b1") + "</after><after>" + a.Ok(L"a1") + "</after></tasks>", false, 1, 1, 0, "b1"},
+        // The groups load independently; their names are case-sensitive, the root's name is free.
+        {"<tasks><before>" + a.Ok(L"b1") + "</before></tasks>", false, 1, 1, 0, "b1"},
+        {"<tasks><after>" + a.Ok(L"a1") + "</after></tasks>", true, 1, 1, 1, "a1"},
+        {"<anything><Before>" + a.Ok(L"b1") + "</Before><AFTER/></anything>", false, 0, 1, 0, ""},
+        // A file nested too deep keeps nothing: the nesting is measured before anything is parsed.
+        {Document("", a.Ok(L"b1"), a.Ok(L"a1") + deep), false, 0, 1, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
+        for (const wchar_t* name : {L"b1", L"b2", L"a1"}) ::DeleteFileW((a / name).c_str());
+        ExpandTaskList list;
+        EXPECT_EQ(list.LoadText(c.xml), c.loads);
+        EXPECT_EQ(list.before_count() + list.after_count(), c.queued);
+        EXPECT_EQ(list.RunBefore(), c.beforeResult);
+        EXPECT_EQ(list.RunAfter(), c.afterResult);
+        std::string ran;
+        for (const wchar_t* name : {L"b1", L"b2", L"a1"}) {
+            if (a.Ran(name)) ran += (ran.empty() ? "" : " ") + base::WideToUtf8(name);
+        }
+        EXPECT_EQ(ran, c.ran);
+    }
 }
 
 TEST(ExpandTaskLoad, MissingEmptyOrRootlessFileDoesNothing) {
@@ -185,30 +188,6 @@ TEST(ExpandTaskLoad, MissingEmptyOrRootlessFileDoesNothing) {
     }
 }
 
-TEST(ExpandTaskLoad, GroupsLoadIndependently) {
-    Actions a;
-    {
-        ExpandTaskList list;
-        EXPECT_FALSE(list.LoadText("<tasks><before>" + a.Ok(L"b1") + "</before></tasks>"));
-        EXPECT_EQ(list.RunAfter(), 0);
-        EXPECT_EQ(list.RunBefore(), 1);
-        EXPECT_TRUE(a.Ran(L"b1"));
-    }
-    {
-        ExpandTaskList list;
-        EXPECT_TRUE(list.LoadText("<tasks><after>" + a.Ok(L"a1") + "</after></tasks>"));
-        EXPECT_EQ(list.RunBefore(), 1);
-        EXPECT_EQ(list.RunAfter(), 1);
-        EXPECT_TRUE(a.Ran(L"a1"));
-    }
-    {
-        // Group names are case-sensitive; the root's name is free.
-        ExpandTaskList list;
-        EXPECT_FALSE(list.LoadText("<anything><Before>" + a.Ok(L"x1") + "</Before><AFTER/></anything>"));
-        EXPECT_EQ(list.before_count() + list.after_count(), 0u);
-    }
-}
-
 TEST(ExpandTaskLoad, WriterToolFileWithNonAsciiPaths) {
     Actions a;
     // U+4E27 is E4 B8 A7 in UTF-8: its last byte is the scrambling key.
@@ -217,7 +196,8 @@ TEST(ExpandTaskLoad, WriterToolFileWithNonAsciiPaths) {
                             a.Ok(dest) + "</before><after>" + a.Ok(L"a1") + "</after></tasks>";
     ASSERT_TRUE(WriteBytes(a / L"actions.xml", xml));
     const auto writer = RunProcess(
-        BinDir() + L"expandtask_writer.exe", L"\"" + (a / L"actions.xml") + L"\" \"" + (a / kExpandTaskFileName) + L"\"");
+        BinDir() + L"expandtask_writer.exe",
+        L"\"" + (a / L"actions.xml") + L"\" \"" + (a / kExpandTaskFileName) + L"\"");
     ASSERT_TRUE(writer.finished);
     ASSERT_EQ(writer.exitCode, 0u);
     EXPECT_EQ(ReadBytes(a / kExpandTaskFileName), ScrambleExpandTaskText(xml));

@@ -33,8 +33,8 @@ struct Installation {
     FileConfigList list;
     explicit Installation(const std::string& items, const app::ProductValueLookup* lookup = nullptr) {
         WriteBytes(dir / kManifestName, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet MsgTip=\"Lumenox\">"
-                                        "<installfile><filelist>" + items +
-                                            "</filelist><dirlist><item path=\"data\"/></dirlist></installfile></packet>");
+                                        "<installfile><filelist>" + items + "</filelist>"
+                                        "<dirlist><item path=\"data\"/></dirlist></installfile></packet>");
         list.SetDirectory(dir.path());
         list.SetEnvironment(ManifestEnvironment{shell.environment(), lookup});
     }
@@ -69,19 +69,13 @@ struct UninstallInfoWorld {
 
 TEST(ManifestDecodeUtf8Bmp, DecodesUpToThreeBytesAndStopsAtWhatItCannot) {
     const std::pair<const char*, const wchar_t*> cases[] = {
-        {"Lumenox Viewer.lnk", L"Lumenox Viewer.lnk"},
-        {"caf\xC3\xA9", L"caf\u00e9"},
+        {"Lumenox Viewer.lnk", L"Lumenox Viewer.lnk"}, {"caf\xC3\xA9", L"caf\u00e9"}, {"", L""},
         {"\xE7\x9C\x8B\xE5\x9B\xBE.lnk", L"\u770b\u56fe.lnk"},  // as the installer writes Chinese names
-        {"", L""},
         // The decoded prefix before a four-byte sequence, a stray continuation
         // byte, a cut-off sequence or an overlong zero (which would cut the path
         // short at the platform, turning "\0x" into the folder itself).
-        {"ab\xF0\x9F\x98\x80" "c.lnk", L"ab"},
-        {"ab\x80" "cd", L"ab"},
-        {"ab\xE7\x9C", L"ab"},
-        {"ab\xC3", L"ab"},
-        {"ab\xC0\x80" "cd", L"ab"},
-        {"\xC0\x80" "cd", L""},
+        {"ab\xF0\x9F\x98\x80" "c.lnk", L"ab"}, {"ab\x80" "cd", L"ab"}, {"ab\xE7\x9C", L"ab"}, {"ab\xC3", L"ab"},
+        {"ab\xC0\x80" "cd", L"ab"}, {"\xC0\x80" "cd", L""},
     };
     for (const auto& [utf8, wide] : cases) EXPECT_EQ(DecodeUtf8Bmp(utf8), wide) << utf8;
 }
@@ -277,8 +271,9 @@ TEST(ManifestLoad, MainProgramOutsideTheInstallationIsNotStartedButKeysStillGo) 
     world.InstallMainProgram(elsewhere.path());
     const std::wstring leaf = elsewhere.path().substr(elsewhere.path().rfind(L'\\', elsewhere.path().size() - 2) + 1);
     const std::wstring climbing = L"..\\" + leaf + L"lumenox_main.exe";
-    Installation inst("<item path=\"" + base::WideToUtf8(climbing) + "\" mainprogram=\"1\"><config mode=\"reg\"/></item>",
-                      world.lookup.get());
+    Installation inst(
+        "<item path=\"" + base::WideToUtf8(climbing) + "\" mainprogram=\"1\"><config mode=\"reg\"/></item>",
+        world.lookup.get());
     ASSERT_TRUE(Exists(inst.dir / climbing));
     inst.Load();
     EXPECT_EQ(inst.list.mainProgram().path(), inst.dir / climbing);

@@ -169,8 +169,9 @@ TEST(ProductSearchMask, SubkeyKeywordsCaseInsensitive) {
     ProductRegistry reg;
     ASSERT_TRUE(reg.Key(L"Uninstall\\Foo Image VIEWER 2.1"));
     ASSERT_TRUE(reg.Key(L"Uninstall\\Other"));
-    ASSERT_TRUE(WriteContainer(dir.path(), "<r>" + ByKeyword("5", "HKEY_CURRENT_USER", kRoot + "\\Uninstall", "Image Viewer") +
-                                               ByKeyword("6", "HKCU", kRoot + "\\Uninstall", "absent") + "</r>"));
+    const std::string uninstall = kRoot + "\\Uninstall";
+    ASSERT_TRUE(WriteContainer(dir.path(), "<r>" + ByKeyword("5", "HKEY_CURRENT_USER", uninstall, "Image Viewer") +
+                                               ByKeyword("6", "HKCU", uninstall, "absent") + "</r>"));
     EXPECT_EQ(ComputeInstalledProductMask(dir.path()), 1u << 4);
 }
 

@@ -43,7 +43,7 @@ void MakeTree(const std::wstring& dir) {
 TEST(ShortcutEntry, PinnedShortcutIsUnpinnedWhileItStillExistsThenDeleted) {
     RecordingShell shell;
     WriteBytes(shell.desktop() + L"Lumenox.lnk", "lnk");
-    EXPECT_EQ(RunEntry<CShortcut>(shell.environment(), "name=\"Lumenox.lnk\" quicklaunchbar=\"1\" cmdline=\"/start\""), 1);
+    EXPECT_EQ(RunEntry<CShortcut>(shell.environment(), "name=\"Lumenox.lnk\" quicklaunchbar=\"1\" cmdline=\"/s\""), 1);
     ASSERT_EQ(shell.requests().size(), 1u);
     EXPECT_EQ(shell.requests()[0].verb, L"taskbarunpin");
     EXPECT_EQ(shell.requests()[0].file, shell.desktop() + L"Lumenox.lnk");
@@ -104,7 +104,8 @@ TEST(ShellEntries, NamesThatLeaveTheirFolderDeleteNothing) {
     ASSERT_TRUE(Exists(shell.desktop() + L"..\\" + base::Utf8ToWide(leaf) + L"victim.lnk"));
     const std::string waysOut[] = {"..\\" + leaf, "sub\\..\\..\\" + leaf, "../" + leaf, abs,
                                    abs.substr(0, 2) + abs.substr(3),  // drive-relative
-                                   "\\\\?\\" + abs, "\\\\.\\" + abs, "\\\\localhost\\" + abs.substr(0, 1) + "$" + abs.substr(2),
+                                   "\\\\?\\" + abs, "\\\\.\\" + abs,
+                                   "\\\\localhost\\" + abs.substr(0, 1) + "$" + abs.substr(2),
                                    abs.substr(2)};  // rooted
     for (const std::string& way : waysOut) {
         SCOPED_TRACE(way);

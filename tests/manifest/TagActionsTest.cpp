@@ -107,7 +107,8 @@ TEST(RunExeTag, StartsVerifiedProgramWithQuotedPathAndParam) {
     for (char& c : md5) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));  // any case matches
     EXPECT_EQ(RunTag(ExecuteXml(program, md5, param)), Outcome(1, kTagExeStarted));
     ASSERT_TRUE(WaitForLine(dir / L"run.log", kChildWaitMs));
-    EXPECT_EQ(ReadLines(dir / L"run.log"), std::vector<std::string>{base::WideToUtf8(L"\"" + program + L"\" " + param)});
+    const std::string line = base::WideToUtf8(L"\"" + program + L"\" " + param);
+    EXPECT_EQ(ReadLines(dir / L"run.log"), std::vector<std::string>{line});
     // The child ends by itself; its image can go once it has.
     EXPECT_TRUE(WaitUntil([&] { return ::DeleteFileW(program.c_str()) != FALSE; }));
 }

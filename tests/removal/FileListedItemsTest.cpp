@@ -21,7 +21,9 @@ std::string Items(const std::vector<std::wstring>& paths, const char* element = 
     std::string xml;
     for (const auto& path : paths) {
         std::string escaped;
-        for (const char c : base::WideToUtf8(path)) escaped += c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
+        for (const char c : base::WideToUtf8(path)) {
+            escaped += c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
+        }
         xml += std::string("<") + element + " path=\"" + escaped + "\"/>";
     }
     return xml;
@@ -39,9 +41,9 @@ struct Installation {
         WriteBytes(outside + L"precious.txt", "keep");
     }
     bool Manifest(const std::string& files, const std::string& dirs) const {
-        return WriteBytes(dir + L"installconfig.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<packet><installfile>"
-                                                      "<filelist>" + files + "</filelist><dirlist>" + dirs +
-                                                      "</dirlist></installfile></packet>");
+        const std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<packet><installfile><filelist>" + files +
+                                "</filelist><dirlist>" + dirs + "</dirlist></installfile></packet>";
+        return WriteBytes(dir + L"installconfig.xml", xml);
     }
     bool Files(const std::vector<std::wstring>& names) const {
         bool ok = true;
@@ -111,7 +113,8 @@ TEST(FilePathContainment, JoinsWhatStaysInsideAndRefusesTheRest) {
     };
     for (const auto& [relative, expected] : cases) {
         std::wstring joined = L"untouched";
-        EXPECT_EQ(removal::JoinInsideDirectory(dir, relative, joined), expected != nullptr) << base::WideToUtf8(relative);
+        EXPECT_EQ(removal::JoinInsideDirectory(dir, relative, joined), expected != nullptr)
+            << base::WideToUtf8(relative);
         EXPECT_EQ(joined, expected ? dir + expected : L"");
     }
     std::wstring joined;
@@ -202,7 +205,8 @@ TEST(FileListedItems, ItemsOutsideTheInstallationAreSkipped) {
         L"...\\outside\\precious.txt",
     };
     ASSERT_TRUE(inst.Manifest(Items(hostile) + Items({L"own.dll", L"..\\outside\\precious.txt"}),
-                              Items(hostile) + Items({L"..\\outside", L"..", outsideNoSep, L"\\\\?\\" + outsideNoSep})));
+                              Items(hostile) +
+                                  Items({L"..\\outside", L"..", outsideNoSep, L"\\\\?\\" + outsideNoSep})));
     // Skipped like any failure: the last item decides the answer.
     EXPECT_FALSE(RemoveListedItems(inst.dir, kFileListPath, false));
     EXPECT_FALSE(RemoveListedItems(inst.dir, kDirListPath, true));

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <string>
 
 #include "base/text.h"
 #include "removal/Launch.h"
 #include "removal/ProcessControl.h"
+#include "support/FileSystemSupport.h"
 #include "support/TestSupport.h"
 
 using namespace removal;
@@ -26,6 +30,22 @@ struct LaunchTarget {
     std::wstring Params(DWORD ms) const { return L"--ms " + std::to_wstring(ms) + L" --log \"" + log + L"\""; }
 };
 
+// The session methods take explorer.exe's token. Wine starts explorer.exe with
+// the first desktop window a process asks for, and ends it when it is idle.
+bool ExplorerRunning() {
+    ::GetDesktopWindow();
+    return testing_support::WaitUntil([] {
+        base::unique_hfile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
+             more = ::Process32NextW(snapshot.get(), &entry)) {
+            if (base::EqualsNoCase(entry.szExeFile, L"explorer.exe")) return true;
+        }
+        return false;
+    });
+}
+
 }  // namespace
 
 TEST(Launch, CommandLineAndExtensionProcessNames) {
@@ -39,6 +59,7 @@ TEST(Launch, EachMethodStartsAndWaitsForAQuickProgram) {
     using Method = bool (*)(const std::wstring&, const std::wstring&, bool);
     const std::pair<const char*, Method> methods[] = {
         {"elevated", &LaunchElevatedInSession}, {"session", &LaunchAsSessionUser}, {"plain", &LaunchPlain}};
+    ASSERT_TRUE(ExplorerRunning());
     for (const auto& [name, method] : methods) {
         SCOPED_TRACE(name);
         LaunchTarget target;
@@ -66,6 +87,7 @@ TEST(Launch, MissingProgramFailsQuickly) {
 }
 
 TEST(Launch, ChainEndsALongRunningProgramAfterFiveSeconds) {
+    ASSERT_TRUE(ExplorerRunning());
     LaunchTarget target;
     const DWORD start = ::GetTickCount();
     // The first method of the chain already succeeds under Wine.
@@ -95,7 +117,8 @@ TEST(Launch, Tokens) {
     EXPECT_EQ(GetInteractiveUserToken(nullptr), kTokenFailure);
     EXPECT_EQ(GetOwnTokenForActiveSession(nullptr), kTokenFailure);
     EXPECT_FALSE(IsAdministratorsMember(nullptr));
-    // The test runner starts explorer.exe, so its token is there; Wine's user is an administrator.
+    // Wine's user is an administrator.
+    ASSERT_TRUE(ExplorerRunning());
     base::unique_handle token;
     ASSERT_EQ(GetExplorerToken(&token), 0u);
     EXPECT_TRUE(IsAdministratorsMember(token.get()));

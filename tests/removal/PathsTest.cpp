@@ -149,12 +149,9 @@ TEST(NormalizeNtPath, NativeForms) {
     const std::pair<const wchar_t*, std::wstring> cases[] = {
         {L"\\??\\C:\\Program Files\\x.exe", L"C:\\Program Files\\x.exe"},
         {L"\\SystemRoot\\System32\\smss.exe", GetWindowsFolder() + L"\\System32\\smss.exe"},
-        {L"\\Device\\HarddiskVolume2\\x.exe", L""},  // unusable forms come back empty
-        {L"\\??\\UNC\\srv\\x.exe", L""},
-        {L"\\??\\C:", L""},
-        {L"C:\\x.exe", L"C:\\x.exe"},  // plain paths stay
-        {L"", L""},
-        {L"x", L"x"},
+        // Unusable forms come back empty; plain paths stay.
+        {L"\\Device\\HarddiskVolume2\\x.exe", L""}, {L"\\??\\UNC\\srv\\x.exe", L""}, {L"\\??\\C:", L""},
+        {L"C:\\x.exe", L"C:\\x.exe"}, {L"", L""}, {L"x", L"x"},
     };
     for (const auto& [native, expected] : cases) {
         std::wstring path = native;
@@ -172,15 +169,12 @@ TEST(NormalizeNtPath, NativeForms) {
 TEST(DeviceDriveMap, ToDrivePathOverGivenPairs) {
     const std::vector<DeviceDrivePair> pairs = {{L"\\Device\\HarddiskVolume1", L"C:"},
                                                 {L"\\Device\\HarddiskVolume10", L"D:"}};
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {  // null: not mapped, left alone
         {L"\\Device\\HarddiskVolume10\\dir\\x.exe", L"D:\\dir\\x.exe"},  // not "C:0\dir\x.exe"
-        {L"\\device\\harddiskvolume1\\x.exe", L"C:\\x.exe"},
+        {L"\\device\\harddiskvolume1\\x.exe", L"C:\\x.exe"}, {L"\\Device\\HarddiskVolume1", L"C:"},
         // Only the leading device name is replaced.
         {L"\\Device\\HarddiskVolume1\\copy\\Device\\HarddiskVolume1\\x", L"C:\\copy\\Device\\HarddiskVolume1\\x"},
-        {L"\\Device\\HarddiskVolume1", L"C:"},
-        {L"\\Device\\HarddiskVolume2\\x", nullptr},  // null: not mapped, left alone
-        {L"C:\\x", nullptr},
-        {L"", nullptr},
+        {L"\\Device\\HarddiskVolume2\\x", nullptr}, {L"C:\\x", nullptr}, {L"", nullptr},
         {L"\\Device\\Harddisk", nullptr},
     };
     for (const auto& [device, drive] : cases) {

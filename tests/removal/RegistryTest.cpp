@@ -180,7 +180,9 @@ TEST(RemoveShellVerbs, DeletesTheViewersVerbsOfEveryTableExtensionOnly) {
                 cleanup.Track(HKEY_CLASSES_ROOT, L"SystemFileAssociations\\" + extension, view);
                 continue;
             }
-            for (const wchar_t* verb : removal::kShellVerbNames) cleanup.Track(HKEY_CLASSES_ROOT, verbPath(extension, verb), view);
+            for (const wchar_t* verb : removal::kShellVerbNames) {
+                cleanup.Track(HKEY_CLASSES_ROOT, verbPath(extension, verb), view);
+            }
             cleanup.Track(HKEY_CLASSES_ROOT, verbPath(extension, L"lumenox0_open"), view);
         }
     }
@@ -210,7 +212,8 @@ TEST(RemoveShellVerbs, DeletesTheViewersVerbsOfEveryTableExtensionOnly) {
             EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, verbPath(extension, verb), kView32));
         }
         // Only the verbs go; the extension's Shell key stays.
-        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"SystemFileAssociations\\" + std::wstring(extension) + L"\\Shell", kView32));
+        EXPECT_TRUE(
+            KeyExists(HKEY_CLASSES_ROOT, L"SystemFileAssociations\\" + std::wstring(extension) + L"\\Shell", kView32));
     }
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, bareName + L"\\command", kView32));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, foreign + L"\\command", kView32));
