@@ -1,9 +1,14 @@
 // The entry routine seen from outside: uninst.exe started as a real process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "app/SingleInstance.h"
+#include "base/text.h"
 #include "support/ChildProcess.h"
 #include "support/TestSupport.h"
+#include "support/TracedRun.h"
 #include "support/WizardDriver.h"
 
 using namespace testing_support;
@@ -61,6 +66,28 @@ TEST(EntryProcess, ARunningInstanceOfTheLookedUpNameStopsTheRun) {
         ASSERT_TRUE(first.IsHeld());
         ASSERT_TRUE(RunProcess(InstallUninstaller(dir), L"", kQuickExitMs).finished);
         EXPECT_EQ(Exists(dir / L"qsdxbase_calls.log"), c.runs);
+    }
+}
+
+// A start that shows nothing must not pay for what only a window needs: under
+// Wine the common controls alone bring up the display driver and the themes.
+TEST(EntryProcess, StartsThatShowNothingLoadNoWindowLibraries) {
+    for (const bool secondInstance : {false, true}) {
+        SCOPED_TRACE(secondInstance ? "second instance" : "skip");
+        TempDir dir(L"entry");
+        ASSERT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
+        ASSERT_TRUE(WriteBytes(dir / L"installconfig.xml", kSkipManifest));
+        std::optional<app::SingleInstanceGuard> first;
+        if (secondInstance) first.emplace(app::kSingleInstanceKey);
+        const auto run = RunTraced(InstallUninstaller(dir), L"", L"", {}, kQuickExitMs);
+        ASSERT_TRUE(run.finished);
+        const auto loaded = [&run](const wchar_t* name) {
+            return std::find(run.libraries.begin(), run.libraries.end(), name) != run.libraries.end();
+        };
+        EXPECT_TRUE(loaded(L"qsdxbase.dll"));  // libraries loaded at run time are seen
+        for (const wchar_t* name : {L"comctl32.dll", L"uxtheme.dll", L"winex11.drv", L"gdiplus.dll"}) {
+            EXPECT_FALSE(loaded(name)) << base::WideToUtf8(name);
+        }
     }
 }
 
