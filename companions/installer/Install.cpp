@@ -23,22 +23,8 @@ constexpr wchar_t kActionRunLog[] = L"expandtask_before.log";
 constexpr uint32_t kAvoidedProductMask = 0x4;  // product 3 of lminfo.dat, which is not installed
 constexpr wchar_t kUtf16Bom[] = L"\xFEFF";
 
-std::string Xml(const std::wstring& text) {
-    std::string out;
-    for (char c : base::WideToUtf8(text)) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string Attr(const char* name, const std::wstring& value) {
-    return std::string(" ") + name + "=\"" + Xml(value) + "\"";
+    return std::string(" ") + name + "=\"" + base::XmlEscape(value) + "\"";
 }
 
 std::string Scramble(std::string text) {

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SdkAbi.h"
+#include "base/SdkAbi.h"
 #include "../common/CompanionLog.h"
 
 namespace {

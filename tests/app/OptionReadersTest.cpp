@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Options.h"
+#include "removal/SelfRemovalScript.h"
 #include "support/TestSupport.h"
 
 using app::OptionSource;
@@ -15,7 +16,7 @@ constexpr wchar_t kExe[] = L"\"C:\\Program Files\\Viewer\\uninst.exe\"";
 class OptionReaders : public ::testing::Test {
 protected:
     void WriteManifest(const std::string& packetAttributes) {
-        ASSERT_TRUE(WriteBytes(dir_ / app::kManifestFileName,
+        ASSERT_TRUE(WriteBytes(dir_ / removal::kManifestFileName,
                                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet " + packetAttributes +
                                    "><installfile/></packet>\n"));
     }
@@ -55,18 +56,18 @@ TEST_F(OptionReaders, MissingOrMalformedManifestSwitchesNothingOn) {
     EXPECT_FALSE(app::IsSkipRun(Source()));
     EXPECT_EQ(app::ReadProductName(Source()), L"");
     EXPECT_FALSE(app::IsRegistrationStateOn(Source()));
-    ASSERT_TRUE(WriteBytes(dir_ / app::kManifestFileName, "<packet skip=\"1\" reg_state=\"1\""));
+    ASSERT_TRUE(WriteBytes(dir_ / removal::kManifestFileName, "<packet skip=\"1\" reg_state=\"1\""));
     EXPECT_FALSE(app::IsSkipRun(Source()));
     EXPECT_FALSE(app::IsRegistrationStateOn(Source()));
     // The flags belong to the root element named packet only.
-    ASSERT_TRUE(WriteBytes(dir_ / app::kManifestFileName, "<install skip=\"1\" slice=\"1\" MsgTip=\"x\"/>"));
+    ASSERT_TRUE(WriteBytes(dir_ / removal::kManifestFileName, "<install skip=\"1\" slice=\"1\" MsgTip=\"x\"/>"));
     EXPECT_FALSE(app::IsSkipRun(Source()));
     EXPECT_FALSE(app::IsSilentRun(Source()));
     EXPECT_EQ(app::ReadProductName(Source()), L"");
 }
 
 TEST_F(OptionReaders, ProductNameIsMsgTipDecodedFromUtf8) {
-    ASSERT_TRUE(WriteUtf8(dir_ / app::kManifestFileName,
+    ASSERT_TRUE(WriteUtf8(dir_ / removal::kManifestFileName,
                           L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><packet MsgTip=\"\u770B\u56FE\u738B Viewer\"/>"));
     EXPECT_EQ(app::ReadProductName(Source()), L"\u770B\u56FE\u738B Viewer");
     WriteManifest("slice=\"1\"");

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "base/unique_any.h"
 #include "support/TestSupport.h"
 
-using manifest::QUTF8ToUTF16Ex;
-using manifest::ReadScrambledText;
-using manifest::SplitConfigPath;
-using manifest::UnscrambleText;
-using manifest::XmlConfigDocument;
+using base::QUTF8ToUTF16Ex;
+using base::ReadScrambledText;
+using base::SplitConfigPath;
+using base::UnscrambleText;
+using base::XmlConfigDocument;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
@@ -25,7 +25,7 @@ constexpr char kManifest[] =
 
 std::string Scramble(const std::string& plain) {
     std::string out = plain;
-    for (char& c : out) c = static_cast<char>(static_cast<unsigned char>(c) ^ manifest::kScrambleKey);
+    for (char& c : out) c = static_cast<char>(static_cast<unsigned char>(c) ^ base::kScrambleKey);
     return out;
 }
 
@@ -137,8 +137,8 @@ TEST(XmlConfigDocument, FileSizeLimitIsTwoMebibytes) {
     TempDir dir(L"xml");
     const std::wstring exact = dir / L"exact.xml";
     const std::wstring over = dir / L"over.xml";
-    ASSERT_TRUE(WriteBytes(exact, DocumentOfSize(manifest::kMaxConfigFileBytes)));
-    ASSERT_TRUE(WriteBytes(over, DocumentOfSize(manifest::kMaxConfigFileBytes + 1)));
+    ASSERT_TRUE(WriteBytes(exact, DocumentOfSize(base::kMaxConfigFileBytes)));
+    ASSERT_TRUE(WriteBytes(over, DocumentOfSize(base::kMaxConfigFileBytes + 1)));
     XmlConfigDocument doc;
     EXPECT_TRUE(doc.LoadFile(exact));
     EXPECT_TRUE(doc.SelectPath("packet"));

@@ -7,7 +7,7 @@
 #include "base/XmlDepth.h"
 #include "base/text.h"
 #include "manifest/ExpandTask.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/TagSupport.h"
 #include "support/TestSupport.h"
 
@@ -17,7 +17,7 @@ using testing_support::Exists;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
-using testing_support::XmlAttr;
+using base::XmlEscape;
 
 namespace {
 
@@ -34,7 +34,7 @@ public:
 
 private:
     static std::string Copy(const std::wstring& src, const std::wstring& dest) {
-        return "<copyfile srcfile=\"" + XmlAttr(src) + "\" destfile=\"" + XmlAttr(dest) + "\"/>";
+        return "<copyfile srcfile=\"" + XmlEscape(src) + "\" destfile=\"" + XmlEscape(dest) + "\"/>";
     }
     TempDir dir_;
 };
@@ -145,7 +145,7 @@ TEST(ExpandTaskLoad, MalformedFileKeepsActionsBuiltBeforeTheError) {
         // The text breaks off inside the third action's attribute list.
         ExpandTaskList list;
         const std::string text = "<tasks><before>" + a.Ok(L"b1") + a.Ok(L"b2") + "<copyfile srcfile=\"" +
-                                 XmlAttr(a / L"src.txt") + "\" destf";
+                                 XmlEscape(a / L"src.txt") + "\" destf";
         EXPECT_FALSE(list.LoadText(text));  // no after-group
         ASSERT_EQ(list.before_count(), 3u);
         EXPECT_EQ(list.RunBefore(), 0);  // the broken action lacks its destination
@@ -229,7 +229,7 @@ TEST(ExpandTaskLoad, WriterToolFileWithNonAsciiPaths) {
     ASSERT_EQ(writer.exitCode, 0u);
     EXPECT_EQ(ReadBytes(a / kExpandTaskFileName), ScrambleExpandTaskText(xml));
     std::string text;
-    ASSERT_TRUE(ReadScrambledText(a / kExpandTaskFileName, text));
+    ASSERT_TRUE(base::ReadScrambledText(a / kExpandTaskFileName, text));
     EXPECT_EQ(text, xml);
 
     ExpandTaskList list;

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
 #include "base/text.h"
 #include "manifest/FileConfig.h"
 #include "support/ChildProcess.h"
@@ -39,7 +39,7 @@ struct Installation {
     RecordingShell shell;
     FileConfigList list;
 
-    explicit Installation(const std::string& items, const app::ProductValueLookup* lookup = nullptr) {
+    explicit Installation(const std::string& items, const base::ProductValueLookup* lookup = nullptr) {
         WriteBytes(dir / kManifestName, FileList(items));
         list.SetDirectory(dir.path());
         list.SetEnvironment(manifest::ManifestEnvironment{shell.environment(), lookup});
@@ -55,11 +55,11 @@ struct UninstallInfoWorld {
     TempDir sdkDir{L"sdk"};
     testing_support::ProductKeyScope productKey;
     testing_support::ScopedMachineKey uninstallKey{testing_support::UniqueUninstallKeyPath()};
-    std::unique_ptr<app::ProductValueLookup> lookup;
+    std::unique_ptr<base::ProductValueLookup> lookup;
 
     UninstallInfoWorld() {
         testing_support::PrepareSdkDirectory(sdkDir.path(), {{L"UNINSTALL_INFO_REG", uninstallKey.path()}});
-        lookup = std::make_unique<app::ProductValueLookup>(sdkDir.path());
+        lookup = std::make_unique<base::ProductValueLookup>(sdkDir.path());
         testing_support::ProductKeyScope::SetString(L"install_dir", L"C:\\Lumenox");
     }
     // The lookup holds the stand-in loaded from sdkDir: let it go first.

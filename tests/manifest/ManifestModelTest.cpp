@@ -8,7 +8,7 @@
 #include "base/text.h"
 #include "manifest/FileConfig.h"
 #include "manifest/InstallLoader.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/ChildProcess.h"
 #include "support/ManifestSupport.h"
 #include "support/TestSupport.h"
@@ -16,7 +16,7 @@
 using manifest::CreateInstallInfo;
 using manifest::DecodeUtf8Bmp;
 using manifest::QInstallLoader;
-using manifest::XmlConfigDocument;
+using base::XmlConfigDocument;
 using testing_support::ReadLines;
 using testing_support::TempDir;
 

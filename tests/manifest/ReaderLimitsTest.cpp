@@ -8,7 +8,7 @@
 #include "base/unique_any.h"
 #include "manifest/IniWrap.h"
 #include "manifest/Settings.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/TestSupport.h"
 
 using testing_support::TempDir;
@@ -16,7 +16,7 @@ using testing_support::WriteBytes;
 
 namespace {
 
-constexpr uint64_t kLimit = manifest::kMaxConfigFileBytes;
+constexpr uint64_t kLimit = base::kMaxConfigFileBytes;
 constexpr uint64_t kAll32Bits = 0xFFFFFFFFu;
 constexpr uint64_t kBeyond32Bits = 0x100000010u;
 constexpr unsigned kBitsPerByte = 8;
@@ -33,7 +33,7 @@ bool WriteSized(const std::wstring& path, const std::string& head, uint64_t size
 
 std::string Scrambled(const std::string& plain) {
     std::string out = plain;
-    for (char& c : out) c = static_cast<char>(c ^ manifest::kScrambleKey);
+    for (char& c : out) c = static_cast<char>(c ^ base::kScrambleKey);
     return out;
 }
 
@@ -56,11 +56,11 @@ TEST(ReaderLimits, FilesBeyondTheLimitAreRefused) {
         std::function<bool()> read;  // true when the content was taken
     };
     const Reader readers[] = {
-        {"XML document", "<a>", [&] { return manifest::XmlConfigDocument().LoadFile(path); }},
+        {"XML document", "<a>", [&] { return base::XmlConfigDocument().LoadFile(path); }},
         {"scrambled text", Scrambled("[config]"),
          [&] {
              std::string text;
-             return manifest::ReadScrambledText(path, text);
+             return base::ReadScrambledText(path, text);
          }},
         {"settings", "[config]\r\n",
          [&] {
@@ -89,7 +89,7 @@ TEST(ReaderLimits, ScrambledTextOfExactlyTheLimitIsRead) {
     const std::string plain(kLimit, 'x');
     ASSERT_TRUE(WriteBytes(dir / L"exact.dat", Scrambled(plain)));
     std::string text;
-    ASSERT_TRUE(manifest::ReadScrambledText(dir / L"exact.dat", text));
+    ASSERT_TRUE(base::ReadScrambledText(dir / L"exact.dat", text));
     EXPECT_EQ(text.size(), kLimit);
 }
 

@@ -2,7 +2,7 @@
 
 #include "base/unique_any.h"
 #include "manifest/Settings.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/TestSupport.h"
 
 using namespace manifest;
@@ -85,7 +85,7 @@ TEST(LocalConfigFile, TryNoFromScrambledFileElseOne) {
 
     ASSERT_TRUE(::CreateDirectoryW((dir / L"data").c_str(), nullptr));
     std::string text = "[Config]\r\nTryNo=3\r\n";
-    for (char& c : text) c = static_cast<char>(static_cast<unsigned char>(c) ^ kScrambleKey);
+    for (char& c : text) c = static_cast<char>(static_cast<unsigned char>(c) ^ base::kScrambleKey);
     ASSERT_TRUE(WriteBytes(dir / L"data\\local_config.dat", text));
     LocalConfig present;
     present.LoadLocalConfig(dir.path());

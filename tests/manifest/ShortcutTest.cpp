@@ -9,14 +9,14 @@
 #include "base/unique_any.h"
 #include "manifest/FileConfig.h"
 #include "manifest/Shortcut.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
 #include "support/ManifestSupport.h"
 #include "support/TestSupport.h"
 
 using manifest::CShortcut;
-using manifest::XmlConfigDocument;
+using base::XmlConfigDocument;
 using testing_support::Exists;
 using testing_support::RecordingShell;
 using testing_support::TempDir;

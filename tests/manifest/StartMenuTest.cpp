@@ -7,12 +7,12 @@
 
 #include "base/text.h"
 #include "manifest/Shortcut.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/ManifestSupport.h"
 #include "support/TestSupport.h"
 
 using manifest::CStartMenu;
-using manifest::XmlConfigDocument;
+using base::XmlConfigDocument;
 using testing_support::Exists;
 using testing_support::IsDirectory;
 using testing_support::RecordingShell;

@@ -1,12 +1,13 @@
 // The three kinds of extra action against real files, processes and the registry.
 #include <gtest/gtest.h>
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/ExpandTask.h"
 #include "manifest/Md5.h"
 #include "manifest/Settings.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "removal/Paths.h"
 #include "report/Report.h"
 #include "support/ChildProcess.h"
@@ -22,7 +23,7 @@ using testing_support::ReadBytes;
 using testing_support::ReadLines;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
-using testing_support::XmlAttr;
+using base::XmlEscape;
 
 namespace {
 
@@ -38,11 +39,11 @@ std::string Upper(std::string text) {
 std::string FileMd5(const std::wstring& path) { return Md5HexOfBytes(ReadBytes(path)); }
 
 std::string ExecuteXml(const std::wstring& path, const std::string& md5, const std::wstring& param) {
-    return "<execute path=\"" + XmlAttr(path) + "\" md5=\"" + md5 + "\" param=\"" + XmlAttr(param) + "\"/>";
+    return "<execute path=\"" + XmlEscape(path) + "\" md5=\"" + md5 + "\" param=\"" + XmlEscape(param) + "\"/>";
 }
 
 std::string CopyXml(const std::wstring& src, const std::wstring& dest) {
-    return "<copyfile srcfile=\"" + XmlAttr(src) + "\" destfile=\"" + XmlAttr(dest) + "\"/>";
+    return "<copyfile srcfile=\"" + XmlEscape(src) + "\" destfile=\"" + XmlEscape(dest) + "\"/>";
 }
 
 // Runs one action and answers (Execute result, reported code).
@@ -116,7 +117,7 @@ TEST(RunExeTag, ResultCodesOfFailures) {
     const std::string md5 = FileMd5(program);
 
     // Attribute missing: path or md5; param is optional.
-    EXPECT_EQ(RunTag("<execute path=\"" + XmlAttr(program) + "\"/>"), std::make_pair(0, int(kTagExeInvalid)));
+    EXPECT_EQ(RunTag("<execute path=\"" + XmlEscape(program) + "\"/>"), std::make_pair(0, int(kTagExeInvalid)));
     EXPECT_EQ(RunTag("<execute md5=\"" + md5 + "\"/>"), std::make_pair(0, int(kTagExeInvalid)));
     EXPECT_EQ(RunTag("<execute path=\"\" md5=\"" + md5 + "\"/>"), std::make_pair(0, int(kTagExeEmptyPath)));
     EXPECT_EQ(RunTag(ExecuteXml(dir / L"absent.exe", md5, L"")), std::make_pair(0, int(kTagExeMissing)));
@@ -186,7 +187,7 @@ TEST(CopyFileTag, ExpandsMacrosInBothPaths) {
 TEST(CopyFileTag, ResultCodesOfFailures) {
     TempDir dir;
     ASSERT_TRUE(WriteBytes(dir / L"src.txt", "data"));
-    const std::string src = XmlAttr(dir / L"src.txt");
+    const std::string src = XmlEscape(dir / L"src.txt");
     EXPECT_EQ(RunTag("<copyfile srcfile=\"" + src + "\"/>"), std::make_pair(0, int(kTagCopyInvalid)));
     EXPECT_EQ(RunTag("<copyfile destfile=\"" + src + "\"/>"), std::make_pair(0, int(kTagCopyInvalid)));
     EXPECT_EQ(RunTag("<copyfile srcfile=\"\" destfile=\"" + src + "\"/>"), std::make_pair(0, int(kTagCopyEmptyPath)));
@@ -217,7 +218,7 @@ TEST(CopyFileTag, RefusesPathsLeavingTheirPlace) {
     EXPECT_FALSE(Exists(dir / L"out5.txt"));
     // A destination of 260 characters or more.
     std::wstring longDest = dir.path();
-    longDest.append(removal::kMaxPathChars - longDest.size(), L'x');
+    longDest.append(base::kMaxPathChars - longDest.size(), L'x');
     EXPECT_EQ(RunTag(CopyXml(dir / L"src.txt", longDest)), refused);
 }
 
@@ -226,7 +227,7 @@ TEST(CopyFileTag, RefusesPathsLeavingTheirPlace) {
 TEST(AvoidProductTag, MaskAgainstInstalledProducts) {
     auto run = [](const std::string& xml, uint32_t installed) {
         CAvoidProductTag tag([installed] { return installed; });
-        XmlConfigDocument doc;
+        base::XmlConfigDocument doc;
         EXPECT_TRUE(doc.LoadText(xml));
         doc.SelectPath(nullptr);
         tag.Parse(doc);
@@ -272,7 +273,7 @@ TEST(AvoidProductTag, RealProductSearchData) {
     };
     auto run = [&](const std::string& xml) {
         CAvoidProductTag tag(installed);
-        XmlConfigDocument doc;
+        base::XmlConfigDocument doc;
         EXPECT_TRUE(doc.LoadText(xml));
         doc.SelectPath(nullptr);
         tag.Parse(doc);
@@ -289,6 +290,7 @@ TEST(AvoidProductTag, RealProductSearchData) {
 TEST(TagReport, NeedReportCreatesTheReportObject) {
     TempDir noLibrary;
     report::ReportSdkHolder::SetDirectoryForTesting(noLibrary.path());
+    report::ConnectTagReports();
     std::unique_ptr<ITag> quiet = ParseTag("<copyfile srcfile=\"\" destfile=\"\"/>");
     ASSERT_TRUE(quiet);
     quiet->SetContext(0, 7, 8);

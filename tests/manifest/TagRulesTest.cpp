@@ -3,7 +3,7 @@
 
 #include "manifest/ExpandTask.h"
 #include "manifest/Md5.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 
 using namespace manifest;
 
@@ -71,7 +71,7 @@ TEST(TagRules, ScramblingIsSymmetricAndKeepsEveryByte) {
     EXPECT_EQ(static_cast<unsigned char>(scrambled[0]), static_cast<unsigned char>('<' ^ 0xA7));
     EXPECT_EQ(scrambled[7], '\0');
     EXPECT_EQ(ScrambleExpandTaskText(scrambled), text);
-    EXPECT_EQ(UnscrambleText(scrambled), text);
+    EXPECT_EQ(base::UnscrambleText(scrambled), text);
 }
 
 TEST(TagRules, Md5MatchesRfc1321Vectors) {

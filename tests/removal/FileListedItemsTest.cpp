@@ -3,13 +3,15 @@
 #include <windows.h>
 
 #include "base/text.h"
+#include "manifest/InstalledItems.h"
 #include "removal/DesktopLinks.h"
 #include "removal/FileRemoval.h"
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
 #include "support/TestSupport.h"
 
-using removal::RemoveListedItems;
+using base::XmlEscape;
+using manifest::RemoveListedItems;
 using testing_support::BinDir;
 using testing_support::ChildProcess;
 using testing_support::Exists;
@@ -19,19 +21,6 @@ using testing_support::WriteBytes;
 using testing_support::WriteUtf8;
 
 namespace {
-
-std::string XmlEscape(const std::wstring& text) {
-    std::string out;
-    for (const char c : base::WideToUtf8(text)) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            case '<': out += "&lt;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 std::string Items(const std::vector<std::wstring>& paths, const char* element = "item") {
     std::string xml;
@@ -80,13 +69,13 @@ TEST(FileListedItems, RemovesListedFilesAndDirectories) {
                               Items({L"skins\\", L"plugins"})));
 
     // Files mode answers with the last deletion: "gone.dll" does not exist.
-    EXPECT_FALSE(RemoveListedItems(d, removal::kFileListPath, false));
+    EXPECT_FALSE(RemoveListedItems(d, manifest::kFileListPath, false));
     EXPECT_FALSE(Exists(d + L"a.dll"));
     EXPECT_FALSE(Exists(d + L"b.exe"));
     EXPECT_FALSE(Exists(d + L"\u56fe\u7247.txt"));
     EXPECT_TRUE(Exists(d + L"skins\\dark\\s.png"));
 
-    EXPECT_FALSE(RemoveListedItems(d, removal::kDirListPath, true)) << "directory mode answers false";
+    EXPECT_FALSE(RemoveListedItems(d, manifest::kDirListPath, true)) << "directory mode answers false";
     EXPECT_FALSE(Exists(d + L"skins"));
     EXPECT_FALSE(Exists(d + L"plugins"));
     EXPECT_TRUE(Exists(d + L"unlisted.txt"));
@@ -94,17 +83,17 @@ TEST(FileListedItems, RemovesListedFilesAndDirectories) {
 
     ASSERT_TRUE(WriteBytes(d + L"c.dll", "c"));
     ASSERT_TRUE(WriteManifest(d, Items({L"c.dll"}), ""));
-    EXPECT_TRUE(RemoveListedItems(d, removal::kFileListPath, false));
+    EXPECT_TRUE(RemoveListedItems(d, manifest::kFileListPath, false));
 }
 
 TEST(FileListedItems, MissingManifestOrListRemovesNothing) {
     Installation inst;
     ASSERT_TRUE(WriteBytes(inst.install + L"a.dll", "a"));
-    EXPECT_FALSE(RemoveListedItems(inst.install, removal::kFileListPath, false));
+    EXPECT_FALSE(RemoveListedItems(inst.install, manifest::kFileListPath, false));
     ASSERT_TRUE(WriteBytes(inst.install + L"installconfig.xml", "<packet><installfile/></packet>"));
-    EXPECT_FALSE(RemoveListedItems(inst.install, removal::kFileListPath, false));
+    EXPECT_FALSE(RemoveListedItems(inst.install, manifest::kFileListPath, false));
     ASSERT_TRUE(WriteBytes(inst.install + L"installconfig.xml", "not xml <"));
-    EXPECT_FALSE(RemoveListedItems(inst.install, removal::kDirListPath, true));
+    EXPECT_FALSE(RemoveListedItems(inst.install, manifest::kDirListPath, true));
     EXPECT_TRUE(Exists(inst.install + L"a.dll"));
 }
 
@@ -131,8 +120,8 @@ TEST(FileListedItems, ItemsOutsideTheInstallationAreSkipped) {
                               Items(hostile) + Items({L"..\\outside", L"..", outsideNoSep, L"\\\\?\\" + outsideNoSep})));
 
     // Skipped like any failure: the last item decides the answer.
-    EXPECT_FALSE(RemoveListedItems(d, removal::kFileListPath, false));
-    EXPECT_FALSE(RemoveListedItems(d, removal::kDirListPath, true));
+    EXPECT_FALSE(RemoveListedItems(d, manifest::kFileListPath, false));
+    EXPECT_FALSE(RemoveListedItems(d, manifest::kDirListPath, true));
     EXPECT_FALSE(Exists(d + L"own.dll"));
     EXPECT_TRUE(inst.OutsideIntact());
     EXPECT_TRUE(Exists(d + L"installconfig.xml"));
@@ -148,8 +137,8 @@ TEST(FileListedItems, ItemsReachedThroughLinksAreSkipped) {
     ASSERT_TRUE(testing_support::MakeSymbolicLink(guard.link, inst.outside, true));
     ASSERT_TRUE(WriteManifest(d, Items({L"data\\precious.txt"}), Items({L"data\\", L"data"})));
 
-    EXPECT_FALSE(RemoveListedItems(d, removal::kFileListPath, false));
-    RemoveListedItems(d, removal::kDirListPath, true);
+    EXPECT_FALSE(RemoveListedItems(d, manifest::kFileListPath, false));
+    RemoveListedItems(d, manifest::kDirListPath, true);
     EXPECT_TRUE(inst.OutsideIntact());
     // The listed link itself goes (Wine 8 cannot remove a link to a directory and keeps it).
     if (!testing_support::RunningUnderWine()) {
@@ -165,7 +154,7 @@ TEST(FileListedItems, RunningListedProgramIsTerminatedThenDeleted) {
     ASSERT_FALSE(::DeleteFileW(program.c_str()));
     ASSERT_TRUE(WriteManifest(inst.install, Items({L"sleeper.exe"}), ""));
 
-    EXPECT_TRUE(RemoveListedItems(inst.install, removal::kFileListPath, false));
+    EXPECT_TRUE(RemoveListedItems(inst.install, manifest::kFileListPath, false));
     EXPECT_EQ(::WaitForSingleObject(running.handle(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_FALSE(Exists(program));
 }
@@ -224,7 +213,7 @@ TEST(FileListedItems, InstalledFilesRemovalRunsEveryStep) {
     g_userDesktop = user.path();
 
     std::wstring recorded;
-    removal::RemoveInstalledFiles(d, recorded, &TestDesktops);
+    manifest::RemoveInstalledFiles(d, recorded, &TestDesktops);
     EXPECT_EQ(recorded, d);
     EXPECT_FALSE(Exists(allUsers / L"Viewer.lnk"));
     EXPECT_FALSE(Exists(user / L"Viewer.lnk"));
@@ -245,7 +234,7 @@ TEST(FileListedItems, InstalledFilesRemovalKeepsUnnamedDirectory) {
     g_userDesktop.clear();
 
     std::wstring recorded;
-    removal::RemoveInstalledFiles(d, recorded, &TestDesktops);
+    manifest::RemoveInstalledFiles(d, recorded, &TestDesktops);
     EXPECT_EQ(recorded, d);
     EXPECT_FALSE(Exists(d + L"a.dll"));
     EXPECT_FALSE(Exists(d + L"installconfig.xml"));
@@ -266,7 +255,7 @@ TEST(FileListedItems, ManifestHeldOpenStays) {
     g_allUsersDesktop.clear();
     g_userDesktop.clear();
     std::wstring recorded;
-    removal::RemoveInstalledFiles(d, recorded, &TestDesktops);
+    manifest::RemoveInstalledFiles(d, recorded, &TestDesktops);
     EXPECT_FALSE(Exists(d + L"a.dll"));
     EXPECT_TRUE(Exists(d + L"installconfig.xml"));
 }
@@ -284,7 +273,7 @@ TEST(FileListedItems, ManifestListingItselfStillHasItsDirectoriesRemoved) {
     g_allUsersDesktop.clear();
     g_userDesktop.clear();
     std::wstring recorded;
-    removal::RemoveInstalledFiles(d, recorded, &TestDesktops);
+    manifest::RemoveInstalledFiles(d, recorded, &TestDesktops);
     EXPECT_FALSE(Exists(d + L"installconfig.xml"));
     EXPECT_FALSE(Exists(d + L"a.dll"));
     EXPECT_FALSE(Exists(d + L"plugins"));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "removal/FileRemoval.h"
 #include "removal/Paths.h"
@@ -100,7 +101,7 @@ TEST(FileSelfRemovalScript, WritesScriptForTheRunningExecutable) {
     ::DeleteFileW(scriptPath.c_str());
     std::string expected;
     ASSERT_TRUE(removal::SelfRemovalScriptBytes(
-        {removal::GetExeDirectoryWithSeparator(), removal::GetModulePath(), removal::GetModuleDirectory(), false},
+        {base::GetExeDirectoryWithSeparator(), base::GetModulePath(), base::GetModuleDirectory(), false},
         removal::SystemAndShellFolders(), CP_THREAD_ACP, expected));
     EXPECT_EQ(bytes, expected);
     EXPECT_NE(bytes.find("test_removal.exe\" /f /q \r\n"), std::string::npos);

@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "base/platform.h"
 #include "removal/Paths.h"
 #include "support/TestSupport.h"
 
@@ -117,7 +118,7 @@ TEST(ExpandPathMacros, PlatformValues) {
     EXPECT_EQ(path, std::wstring(buffer) + L"\\a");
 
     // The code is linked into the test executable, so all three name its directory.
-    std::wstring exeDir = GetModuleDirectory(nullptr);
+    std::wstring exeDir = base::GetModuleDirectory(nullptr);
     for (const wchar_t* macro : {L"%CUR_MODULE%", L"%CUR_EXE_MODULE%", L"%CUR_DIR%"}) {
         path = std::wstring(macro) + L"\\a";
         ASSERT_TRUE(ExpandPathMacros(path)) << macro;
@@ -180,7 +181,7 @@ TEST(SpecialFolders, SystemFoldersAndLibraries) {
     // A full path is taken as it stands.
     HMODULE sdk = LoadSystemLibrary((testing_support::BinDir() + L"qsdxbase.dll").c_str());
     ASSERT_NE(sdk, nullptr);
-    EXPECT_EQ(GetModulePath(sdk), testing_support::BinDir() + L"qsdxbase.dll");
+    EXPECT_EQ(base::GetModulePath(sdk), testing_support::BinDir() + L"qsdxbase.dll");
     ::FreeLibrary(sdk);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "removal/ProcessControl.h"
 #include "support/ChildProcess.h"
@@ -120,7 +121,7 @@ TEST(ProcessControl, KillProcessesUnderDirectorySparesCaller) {
     TempDir dummy(L"kc");
     ChildProcess companion = StartSleeperCopy(dummy.path(), L"z.exe");
     ASSERT_TRUE(companion.started());
-    const std::wstring ownDir = GetExeDirectoryWithSeparator();
+    const std::wstring ownDir = base::GetExeDirectoryWithSeparator();
     const std::wstring log = dummy.path() + L"local.log";
     ChildProcess local(testing_support::BinDir() + L"sleeper.exe", L"--ms 60000 --log \"" + log + L"\"");
     ASSERT_TRUE(local.started());

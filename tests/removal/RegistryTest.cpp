@@ -3,14 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
+#include "base/platform.h"
 #include "base/unique_any.h"
 #include "removal/Registry.h"
 #include "support/TestSupport.h"
 
 using removal::CCommonRegister;
 using removal::DeleteRegistryTree;
-using removal::ParseRootKeyName;
+using base::ParseRootKeyName;
 using testing_support::CopyInto;
 using testing_support::ReadLines;
 using testing_support::TempDir;
@@ -129,7 +130,7 @@ TEST(RemoveUninstallInfo, DeletesProductAndUninstallKeysNamedByTheSdk) {
     ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, neighbour, kView32));
     keys.Track(HKEY_CURRENT_USER, removal::kProductKeyPath);
 
-    app::ProductValueLookup lookup(dir.path());
+    base::ProductValueLookup lookup(dir.path());
     ASSERT_TRUE(lookup.HasObject());
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_SUCCESS);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, kView32));
@@ -153,7 +154,7 @@ TEST(RemoveUninstallInfo, WithoutTheSdkTakesTheValueNameAsKeyPath) {
     // The literal name is what gets deleted, here as a top-level user key.
     ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, removal::kUninstallInfoValueKey));
 
-    app::ProductValueLookup lookup(empty.path());
+    base::ProductValueLookup lookup(empty.path());
     ASSERT_FALSE(lookup.HasObject());
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_SUCCESS);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, kView32));
@@ -169,7 +170,7 @@ TEST(RemoveUninstallInfo, SdkWithoutTheValueDeletesNothing) {
     ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, kView32));
     ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, removal::kProductKeyPath));
 
-    app::ProductValueLookup lookup(dir.path());
+    base::ProductValueLookup lookup(dir.path());
     ASSERT_TRUE(lookup.HasObject());
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_SUCCESS);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, removal::kProductKeyPath, kView32));

@@ -5,13 +5,14 @@
 #include <fstream>
 
 #include "SampleLayout.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/Paths.h"
 
 namespace testing_support {
 
-std::wstring BinDir() { return removal::GetExeDirectoryWithSeparator(); }
+std::wstring BinDir() { return base::GetExeDirectoryWithSeparator(); }
 
 std::wstring NativeBinDir() { return sizeof(void*) == 8 ? BinDir() : BinDir() + sample::kNativeStandInsDir; }
 
@@ -94,7 +95,7 @@ bool IsDirectory(const std::wstring& path) {
 
 bool CopyInto(const std::wstring& fromBinName, const std::wstring& toDir) {
     std::wstring dir = toDir;
-    removal::EnsureTrailingSeparator(dir);
+    base::EnsureTrailingSeparator(dir);
     return ::CopyFileW((BinDir() + fromBinName).c_str(), (dir + fromBinName).c_str(), FALSE) != FALSE;
 }
 
