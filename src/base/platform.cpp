@@ -45,6 +45,27 @@ bool DirectoryIsPresent(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool RemoveTree(const std::wstring& path) {
+    std::wstring dir = path;
+    while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
+    const DWORD attributes = ::GetFileAttributesW(dir.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    ::SetFileAttributesW(dir.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ::DeleteFileW(dir.c_str()) != FALSE;
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW entry;
+        unique_find find(::FindFirstFileW((dir + L"\\*").c_str(), &entry));
+        if (find) {
+            do {
+                const std::wstring name = entry.cFileName;
+                if (name == L"." || name == L"..") continue;
+                RemoveTree(dir + L"\\" + name);
+            } while (::FindNextFileW(find.get(), &entry));
+        }
+    }
+    return ::RemoveDirectoryW(dir.c_str()) != FALSE;
+}
+
 std::wstring ShellFolderPath(int csidl) { return ShellFolderPath(csidl, SHGFP_TYPE_CURRENT); }
 
 std::wstring ShellFolderPath(int csidl, DWORD flags) {

@@ -46,6 +46,10 @@ std::wstring GetExeDirectoryWithSeparator();
 // Present: attributes readable and not a directory.
 bool FileIsPresent(const std::wstring& path);
 bool DirectoryIsPresent(const std::wstring& path);
+// Deletes a file, or a directory with everything below it, right away (the
+// read-only flag is cleared first); a link is deleted, never entered. True
+// when the last deletion succeeded or nothing was there.
+bool RemoveTree(const std::wstring& path);
 
 // A shell folder by its CSIDL (CSIDL_FLAG_CREATE may be added), its current
 // path or, with the flags, the one SHGetFolderPath's flags ask for; empty when

@@ -62,7 +62,7 @@ public:
         name_ = L"uninst_tagmacro_" + std::to_wstring(::GetCurrentProcessId());
         ::CreateDirectoryW(path().c_str(), nullptr);
     }
-    ~TempMacroDir() { testing_support::RemoveTree(path()); }
+    ~TempMacroDir() { base::RemoveTree(path()); }
     std::wstring path() const { return temp_ + L"\\" + name_ + L"\\"; }
     const std::wstring& name() const { return name_; }
 

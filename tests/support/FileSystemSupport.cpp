@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "base/platform.h"
 #include "base/com_ptr.h"
 #include "base/text.h"
 #include "base/unique_any.h"
@@ -186,6 +187,6 @@ BinSubDir::BinSubDir(const std::wstring& hint) {
     }
 }
 
-BinSubDir::~BinSubDir() { RemoveTree(path_); }
+BinSubDir::~BinSubDir() { base::RemoveTree(path_); }
 
 }  // namespace testing_support

@@ -40,28 +40,7 @@ TempDir::TempDir(const std::wstring& hint) {
     }
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
-
-bool RemoveTree(const std::wstring& path) {
-    std::wstring dir = path;
-    while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
-    const DWORD attrs = ::GetFileAttributesW(dir.c_str());
-    if (attrs == INVALID_FILE_ATTRIBUTES) return true;
-    ::SetFileAttributesW(dir.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
-    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ::DeleteFileW(dir.c_str()) != FALSE;
-    if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAW data;
-        base::unique_find find(::FindFirstFileW((dir + L"\\*").c_str(), &data));
-        if (find) {
-            do {
-                const std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") continue;
-                RemoveTree(dir + L"\\" + name);
-            } while (::FindNextFileW(find.get(), &data));
-        }
-    }
-    return ::RemoveDirectoryW(dir.c_str()) != FALSE;
-}
+TempDir::~TempDir() { base::RemoveTree(path_); }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     base::unique_hfile file(

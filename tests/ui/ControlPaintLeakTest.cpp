@@ -3,23 +3,15 @@
 #include <string>
 
 #include "ControlCanvas.h"
+#include "HostSupport.h"
 #include "base/unique_any.h"
 
 using namespace ui;
 using namespace uitest;
 
 namespace {
-// The GDI objects of this process. Wine keeps no count (it answers 0); there
-// the live objects are counted instead, by asking the type of every handle
-// slot (Wine takes a handle's low word for its slot).
-int GdiObjects() {
-    const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    if (counted != 0) return static_cast<int>(counted);
-    constexpr ULONG_PTR kSlots = 0x10000;
-    int live = 0;
-    for (ULONG_PTR slot = 1; slot < kSlots; ++slot) live += ::GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) ? 1 : 0;
-    return live;
-}
+
+int GdiObjects() { return static_cast<int>(hosttest::GdiObjects()); }
 
 // Every control and every way of painting text, each with an id to hover and click.
 const char kEverything[] =
