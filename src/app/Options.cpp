@@ -5,9 +5,9 @@
 
 #include <cwctype>
 
+#include "base/XmlConfigDocument.h"
 #include "base/platform.h"
 #include "base/unique_any.h"
-#include "base/XmlConfigDocument.h"
 #include "removal/Paths.h"
 #include "removal/SelfRemovalScript.h"
 

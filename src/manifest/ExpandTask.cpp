@@ -4,12 +4,12 @@
 #include <utility>
 #include <vector>
 
+#include "base/XmlConfigDocument.h"
 #include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/Md5.h"
 #include "manifest/Settings.h"
-#include "base/XmlConfigDocument.h"
 #include "removal/Paths.h"
 #include "tinyxml.h"
 

@@ -1,8 +1,8 @@
 #include "manifest/FileConfig.h"
 
 #include "base/SdkLibrary.h"
-#include "manifest/InstallLoader.h"
 #include "base/XmlConfigDocument.h"
+#include "manifest/InstallLoader.h"
 #include "removal/PathContainment.h"
 #include "removal/Registry.h"
 

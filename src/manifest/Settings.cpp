@@ -2,14 +2,14 @@
 
 #include <array>
 
+#include "base/XmlConfigDocument.h"
 #include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/Identity.h"
-#include "base/XmlConfigDocument.h"
 #include "removal/Paths.h"
-#include "removal/Registry.h"
 #include "removal/ProcessControl.h"
+#include "removal/Registry.h"
 
 namespace manifest {
 namespace {

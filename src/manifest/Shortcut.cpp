@@ -5,9 +5,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "base/XmlConfigDocument.h"
 #include "base/com_ptr.h"
 #include "base/platform.h"
-#include "base/XmlConfigDocument.h"
 #include "removal/FileRemoval.h"
 #include "removal/PathContainment.h"
 #include "removal/Paths.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "base/XmlDepth.h"
 #include "base/XmlConfigDocument.h"
+#include "base/XmlDepth.h"
 #include "support/XmlTreeDepth.h"
 #include "tinyxml.h"
 

@@ -4,10 +4,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/XmlConfigDocument.h"
 #include "base/XmlDepth.h"
 #include "base/text.h"
 #include "manifest/ExpandTask.h"
-#include "base/XmlConfigDocument.h"
 #include "support/TagSupport.h"
 #include "support/TestSupport.h"
 

@@ -5,10 +5,10 @@
 #include <windows.h>
 #include <winsvc.h>
 
+#include "base/XmlConfigDocument.h"
 #include "base/text.h"
 #include "manifest/FileConfig.h"
 #include "manifest/InstallLoader.h"
-#include "base/XmlConfigDocument.h"
 #include "support/ChildProcess.h"
 #include "support/ManifestSupport.h"
 #include "support/TestSupport.h"

@@ -5,10 +5,10 @@
 
 #include <functional>
 
+#include "base/XmlConfigDocument.h"
 #include "base/unique_any.h"
 #include "manifest/IniWrap.h"
 #include "manifest/Settings.h"
-#include "base/XmlConfigDocument.h"
 #include "support/TestSupport.h"
 
 using testing_support::TempDir;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/XmlConfigDocument.h"
 #include "base/unique_any.h"
 #include "manifest/Settings.h"
-#include "base/XmlConfigDocument.h"
 #include "support/TestSupport.h"
 
 using namespace manifest;

@@ -5,11 +5,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/XmlConfigDocument.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/FileConfig.h"
 #include "manifest/Shortcut.h"
-#include "base/XmlConfigDocument.h"
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
 #include "support/ManifestSupport.h"

@@ -5,9 +5,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "base/XmlConfigDocument.h"
 #include "base/text.h"
 #include "manifest/Shortcut.h"
-#include "base/XmlConfigDocument.h"
 #include "support/ManifestSupport.h"
 #include "support/TestSupport.h"
 

@@ -1,13 +1,13 @@
 // The three kinds of extra action against real files, processes and the registry.
 #include <gtest/gtest.h>
 
+#include "base/XmlConfigDocument.h"
 #include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/ExpandTask.h"
 #include "manifest/Md5.h"
 #include "manifest/Settings.h"
-#include "base/XmlConfigDocument.h"
 #include "removal/Paths.h"
 #include "report/Report.h"
 #include "support/ChildProcess.h"

@@ -1,9 +1,9 @@
 // The pure rules of the extra actions: path refusal, mask text, scrambling, digests.
 #include <gtest/gtest.h>
 
+#include "base/XmlConfigDocument.h"
 #include "manifest/ExpandTask.h"
 #include "manifest/Md5.h"
-#include "base/XmlConfigDocument.h"
 
 using namespace manifest;
 

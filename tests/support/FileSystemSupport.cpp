@@ -5,8 +5,8 @@
 
 #include <atomic>
 
-#include "base/platform.h"
 #include "base/com_ptr.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "support/TestSupport.h"

@@ -1,7 +1,7 @@
 #include "support/TagSupport.h"
 
-#include "base/text.h"
 #include "base/XmlConfigDocument.h"
+#include "base/text.h"
 #include "support/TestSupport.h"
 
 namespace testing_support {
