@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Options.h"
+#include "removal/SelfRemovalScript.h"
 #include "support/TestSupport.h"
 
 using app::OptionSource;
@@ -10,7 +11,7 @@ namespace {
 // The readers over a manifest of the given text (none when null) and the
 // arguments after the program's path.
 OptionSource Source(const TempDir& dir, const char* manifest, const std::wstring& arguments) {
-    const std::wstring path = dir / app::kManifestFileName;
+    const std::wstring path = dir / removal::kManifestFileName;
     ::DeleteFileW(path.c_str());
     if (manifest) {
         EXPECT_TRUE(testing_support::WriteBytes(path, manifest));

@@ -2,6 +2,7 @@
 
 #include "app/Firewall.h"
 #include "app/UninstallRun.h"
+#include "base/platform.h"
 #include "base/unique_any.h"
 #include "removal/Registry.h"
 #include "support/ProductKey.h"
@@ -86,10 +87,10 @@ TEST(UninstallCount, ClassValueOfTheWrongSizeCountsAsZero) {
 
 TEST(FilePresence, DirectoriesDoNotCount) {
     testing_support::TempDir dir(L"pres");
-    EXPECT_FALSE(IsFilePresent(dir.path()));
-    EXPECT_FALSE(IsFilePresent(dir / L"missing.exe"));
+    EXPECT_FALSE(base::FileIsPresent(dir.path()));
+    EXPECT_FALSE(base::FileIsPresent(dir / L"missing.exe"));
     ASSERT_TRUE(testing_support::WriteBytes(dir / L"x.exe", "x"));
-    EXPECT_TRUE(IsFilePresent(dir / L"x.exe"));
+    EXPECT_TRUE(base::FileIsPresent(dir / L"x.exe"));
 }
 
 // Wine's firewall keeps no authorised applications, so only the refusal is observable here.

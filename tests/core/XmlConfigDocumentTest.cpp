@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "base/unique_any.h"
 #include "support/TestSupport.h"
 
-using manifest::QUTF8ToUTF16Ex;
-using manifest::ReadScrambledText;
-using manifest::SplitConfigPath;
-using manifest::UnscrambleText;
-using manifest::XmlConfigDocument;
+using base::QUTF8ToUTF16Ex;
+using base::ReadScrambledText;
+using base::SplitConfigPath;
+using base::UnscrambleText;
+using base::XmlConfigDocument;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
@@ -25,7 +25,7 @@ constexpr char kManifest[] =
 
 std::string Scramble(const std::string& plain) {
     std::string out = plain;
-    for (char& c : out) c = static_cast<char>(static_cast<unsigned char>(c) ^ manifest::kScrambleKey);
+    for (char& c : out) c = static_cast<char>(static_cast<unsigned char>(c) ^ base::kScrambleKey);
     return out;
 }
 
@@ -137,8 +137,8 @@ TEST(XmlConfigDocument, LoadFileFailuresAndTheTwoMebibyteLimit) {
     const struct { const wchar_t* name; std::string bytes; bool loads; } cases[] = {
         {L"empty.xml", "", false},
         {L"zero.xml", std::string("\0<packet/>", 10), false},
-        {L"exact.xml", DocumentOfSize(manifest::kMaxConfigFileBytes), true},
-        {L"over.xml", DocumentOfSize(manifest::kMaxConfigFileBytes + 1), false},
+        {L"exact.xml", DocumentOfSize(base::kMaxConfigFileBytes), true},
+        {L"over.xml", DocumentOfSize(base::kMaxConfigFileBytes + 1), false},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(WriteBytes(dir / c.name, c.bytes));

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/XmlConfigDocument.h"
 #include "base/XmlDepth.h"
-#include "manifest/XmlConfigDocument.h"
 #include "support/XmlTreeDepth.h"
 #include "tinyxml.h"
 
@@ -61,7 +61,7 @@ TEST(XmlDepth, RefusalStartsAboveTheLimitAndStopsMeasuring) {
     EXPECT_FALSE(base::IsXmlDepthAllowed(over, XmlEncoding::Detect));
     EXPECT_EQ(MeasureXmlDepth(Repeat("<a>", 1000000), XmlEncoding::Detect, 10), 11u);
 
-    manifest::XmlConfigDocument doc;
+    base::XmlConfigDocument doc;
     EXPECT_TRUE(doc.LoadText(atLimit));
     EXPECT_FALSE(doc.LoadText(over));
     EXPECT_FALSE(doc.SelectPath("p"));

@@ -8,7 +8,7 @@
 #include "base/XmlDepth.h"
 #include "base/text.h"
 #include "manifest/ExpandTask.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/TagSupport.h"
 #include "support/TestSupport.h"
 
@@ -30,7 +30,7 @@ public:
 
 private:
     static std::string Copy(const std::wstring& src, const std::wstring& dest) {
-        return "<copyfile srcfile=\"" + XmlAttr(src) + "\" destfile=\"" + XmlAttr(dest) + "\"/>";
+        return "<copyfile srcfile=\"" + base::XmlEscape(src) + "\" destfile=\"" + base::XmlEscape(dest) + "\"/>";
     }
     TempDir dir_;
 };
@@ -146,7 +146,7 @@ TEST(ExpandTaskLoad, BrokenOrPartialFilesKeepWhatWasBuiltBeforeTheError) {
         const char* ran;
     } cases[] = {
         // The text breaks off inside the third action's attribute list, which lacks its destination.
-        {"<tasks><before>" + a.Ok(L"b1") + a.Ok(L"b2") + "<copyfile srcfile=\"" + XmlAttr(a / L"src.txt") + "\" destf",
+        {"<tasks><before>" + a.Ok(L"b1") + a.Ok(L"b2") + "<copyfile srcfile=\"" + base::XmlEscape(a / L"src.txt") + "\" destf",
          false, 3, 0, 0, "b1 b2"},
         // A wrong closing tag after the before-group: the after-group is never built.
         {"<tasks><before>" + a.Ok(L"b1") + "</after><after>" + a.Ok(L"a1") + "</after></tasks>", false, 1, 1, 0, "b1"},

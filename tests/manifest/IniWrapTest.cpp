@@ -6,7 +6,7 @@
 #include "base/unique_any.h"
 #include "manifest/IniWrap.h"
 #include "manifest/Settings.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/TestSupport.h"
 
 using manifest::QIniWrapEx;
@@ -14,7 +14,7 @@ using namespace testing_support;
 
 namespace {
 
-constexpr uint64_t kLimit = manifest::kMaxConfigFileBytes;
+constexpr uint64_t kLimit = base::kMaxConfigFileBytes;
 
 // `head` followed by zero bytes up to `size` (a sparse file: nothing is written).
 bool WriteSized(const std::wstring& path, const std::string& head, uint64_t size) {
@@ -27,7 +27,7 @@ bool WriteSized(const std::wstring& path, const std::string& head, uint64_t size
 
 std::string Scrambled(const std::string& plain) {
     std::string out = plain;
-    for (char& c : out) c = static_cast<char>(c ^ manifest::kScrambleKey);
+    for (char& c : out) c = static_cast<char>(c ^ base::kScrambleKey);
     return out;
 }
 
@@ -111,10 +111,10 @@ TEST(ReaderLimits, FilesOfTheLimitAreReadBeyondItRefused) {
         std::string head;
         std::function<bool()> read;  // true when the content was taken
     } readers[] = {
-        {"XML document", "<a>", [&] { return manifest::XmlConfigDocument().LoadFile(path); }},
+        {"XML document", "<a>", [&] { return base::XmlConfigDocument().LoadFile(path); }},
         {"scrambled text", Scrambled("[config]"), [&] {
              std::string text;
-             return manifest::ReadScrambledText(path, text);
+             return base::ReadScrambledText(path, text);
          }},
         {"settings", "[config]\r\n", [&] { return QIniWrapEx().Load(path); }},
     };
@@ -137,7 +137,7 @@ TEST(ReaderLimits, FilesOfTheLimitAreReadBeyondItRefused) {
     }
     std::string text;
     ASSERT_TRUE(WriteBytes(dir / L"exact.dat", Scrambled(std::string(kLimit, 'x'))));
-    ASSERT_TRUE(manifest::ReadScrambledText(dir / L"exact.dat", text));
+    ASSERT_TRUE(base::ReadScrambledText(dir / L"exact.dat", text));
     EXPECT_EQ(text.size(), kLimit);
     std::string ini = "[windowrect]\nwidth=1234\n";
     ini.resize(manifest::kMaxIniFileBytes, ' ');  // blank padding is an empty line

@@ -8,17 +8,18 @@
 
 #include <memory>
 
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
 #include "base/text.h"
 #include "manifest/FileConfig.h"
 #include "manifest/InstallLoader.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/ChildProcess.h"
 #include "support/ManifestSupport.h"
 #include "support/ProductKey.h"
 #include "support/TestSupport.h"
 
 using namespace manifest;
+using base::XmlConfigDocument;
 using namespace testing_support;
 
 namespace {
@@ -31,7 +32,7 @@ struct Installation {
     TempDir dir{L"lumenox_install"};
     RecordingShell shell;
     FileConfigList list;
-    explicit Installation(const std::string& items, const app::ProductValueLookup* lookup = nullptr) {
+    explicit Installation(const std::string& items, const base::ProductValueLookup* lookup = nullptr) {
         WriteBytes(dir / kManifestName, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet MsgTip=\"Lumenox\">"
                                         "<installfile><filelist>" + items + "</filelist>"
                                         "<dirlist><item path=\"data\"/></dirlist></installfile></packet>");
@@ -51,10 +52,10 @@ struct UninstallInfoWorld {
     TempDir sdkDir{L"sdk"};
     ProductKeyScope productKey;
     ScopedMachineKey uninstallKey{UniqueUninstallKeyPath()};
-    std::unique_ptr<app::ProductValueLookup> lookup;
+    std::unique_ptr<base::ProductValueLookup> lookup;
     UninstallInfoWorld() {
         PrepareSdkDirectory(sdkDir.path(), {{L"UNINSTALL_INFO_REG", uninstallKey.path()}});
-        lookup = std::make_unique<app::ProductValueLookup>(sdkDir.path());
+        lookup = std::make_unique<base::ProductValueLookup>(sdkDir.path());
         ProductKeyScope::SetString(L"install_dir", L"C:\\Lumenox");
     }
     ~UninstallInfoWorld() { lookup.reset(); }  // the lookup holds the stand-in loaded from sdkDir

@@ -4,7 +4,7 @@
 #include "base/unique_any.h"
 #include "manifest/ExpandTask.h"
 #include "manifest/Settings.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/TestSupport.h"
 
 using namespace manifest;

@@ -8,7 +8,7 @@
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/Shortcut.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/FileSystemSupport.h"
 #include "support/ChildProcess.h"
 #include "support/ManifestSupport.h"
@@ -25,7 +25,7 @@ constexpr wchar_t kProgId[] = L"qlumtest.pinned";
 // Runs one entry written as XML attributes; answers Execute's result.
 template <typename Entry>
 int RunEntry(const manifest::ShellEnvironment& env, const std::string& attributes) {
-    manifest::XmlConfigDocument doc;
+    base::XmlConfigDocument doc;
     if (!doc.LoadText("<config " + attributes + "/>") || !doc.SelectPath("")) return -1;
     return Entry(L"C:\\Lumenox\\lumenox.exe", env).Execute(doc);
 }

@@ -8,16 +8,20 @@
 #include "base/unique_any.h"
 #include "manifest/ExpandTask.h"
 #include "manifest/Md5.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "removal/Paths.h"
 #include "report/Report.h"
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
 #include "support/TagSupport.h"
 #include "support/TestSupport.h"
+#include "base/platform.h"
 
 using namespace manifest;
 using namespace testing_support;
+using base::RemoveTree;
+using base::UnscrambleText;
+using base::XmlConfigDocument;
 
 namespace {
 
@@ -27,11 +31,11 @@ using Outcome = std::pair<int, int>;  // Execute's result, the reported code
 std::string FileMd5(const std::wstring& path) { return Md5HexOfBytes(ReadBytes(path)); }
 
 std::string ExecuteXml(const std::wstring& path, const std::string& md5, const std::wstring& param = L"") {
-    return "<execute path=\"" + XmlAttr(path) + "\" md5=\"" + md5 + "\" param=\"" + XmlAttr(param) + "\"/>";
+    return "<execute path=\"" + base::XmlEscape(path) + "\" md5=\"" + md5 + "\" param=\"" + base::XmlEscape(param) + "\"/>";
 }
 
 std::string CopyXml(const std::wstring& src, const std::wstring& dest) {
-    return "<copyfile srcfile=\"" + XmlAttr(src) + "\" destfile=\"" + XmlAttr(dest) + "\"/>";
+    return "<copyfile srcfile=\"" + base::XmlEscape(src) + "\" destfile=\"" + base::XmlEscape(dest) + "\"/>";
 }
 
 Outcome RunTag(const std::string& xml) {
@@ -123,7 +127,7 @@ TEST(RunExeTag, ResultCodesOfFailuresAndRefusedPaths) {
     ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
     const std::wstring param = L"--ms 0 --log \"" + (dir / L"never.log") + L"\"";
     const std::pair<std::string, int> cases[] = {
-        {"<execute path=\"" + XmlAttr(program) + "\"/>", kTagExeInvalid},  // path and md5 needed, param optional
+        {"<execute path=\"" + base::XmlEscape(program) + "\"/>", kTagExeInvalid},  // path and md5 needed, param optional
         {"<execute md5=\"" + md5 + "\"/>", kTagExeInvalid},
         {"<execute path=\"\" md5=\"" + md5 + "\"/>", kTagExeEmptyPath},
         {ExecuteXml(dir / L"absent.exe", md5), kTagExeMissing},
@@ -163,12 +167,12 @@ TEST(CopyFileTag, ResultCodesOfFailuresAndRefusedPaths) {
     const std::wstring src = dir / L"src.txt";
     ASSERT_TRUE(WriteBytes(src, "data"));
     std::wstring longDest = dir.path();
-    longDest.append(removal::kMaxPathChars - longDest.size(), L'x');  // 260 characters
+    longDest.append(base::kMaxPathChars - longDest.size(), L'x');  // 260 characters
     const std::pair<std::string, int> cases[] = {
-        {"<copyfile srcfile=\"" + XmlAttr(src) + "\"/>", kTagCopyInvalid},
-        {"<copyfile destfile=\"" + XmlAttr(src) + "\"/>", kTagCopyInvalid},
-        {"<copyfile srcfile=\"\" destfile=\"" + XmlAttr(src) + "\"/>", kTagCopyEmptyPath},
-        {"<copyfile srcfile=\"" + XmlAttr(src) + "\" destfile=\"\"/>", kTagCopyEmptyPath},
+        {"<copyfile srcfile=\"" + base::XmlEscape(src) + "\"/>", kTagCopyInvalid},
+        {"<copyfile destfile=\"" + base::XmlEscape(src) + "\"/>", kTagCopyInvalid},
+        {"<copyfile srcfile=\"\" destfile=\"" + base::XmlEscape(src) + "\"/>", kTagCopyEmptyPath},
+        {"<copyfile srcfile=\"" + base::XmlEscape(src) + "\" destfile=\"\"/>", kTagCopyEmptyPath},
         {CopyXml(dir / L"absent.txt", dir / L"out.txt"), kTagCopySourceMissing},
         {CopyXml(src, dir / L"nodir\\out.txt"), kTagCopyFailed},  // the destination's directory is not made
         // A ".." component would land the copy in the parent.

@@ -9,11 +9,12 @@
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
 #include "support/TestSupport.h"
+#include "manifest/InstalledItems.h"
 
 using namespace testing_support;
-using removal::kDirListPath;
-using removal::kFileListPath;
-using removal::RemoveListedItems;
+using manifest::kDirListPath;
+using manifest::kFileListPath;
+using manifest::RemoveListedItems;
 
 namespace {
 
@@ -83,7 +84,7 @@ removal::DesktopFolders TestDesktops() { return {g_allUsersDesktop, g_userDeskto
 
 void RemoveInstalled(const std::wstring& dir) {
     std::wstring recorded;
-    removal::RemoveInstalledFiles(dir, recorded, &TestDesktops);
+    manifest::RemoveInstalledFiles(dir, recorded, &TestDesktops);
     EXPECT_EQ(recorded, dir);
 }
 

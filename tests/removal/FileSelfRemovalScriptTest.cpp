@@ -6,6 +6,7 @@
 #include "removal/ProtectedFolders.h"
 #include "removal/SelfRemovalScript.h"
 #include "support/TestSupport.h"
+#include "base/platform.h"
 
 using namespace testing_support;
 

@@ -3,6 +3,7 @@
 #include "base/text.h"
 #include "removal/Paths.h"
 #include "support/TestSupport.h"
+#include "base/platform.h"
 
 using namespace removal;
 
@@ -92,7 +93,7 @@ TEST(ExpandPathMacros, PlatformValues) {
     ASSERT_TRUE(ExpandEnvVar(L"%APPDATA%", appData));
     ASSERT_TRUE(ExpandEnvVar(L"%ALLUSERSPROFILE%", allUsers));
     // The code is linked into the test executable, so the module macros name its directory.
-    const std::wstring exeDir = GetModuleDirectory(nullptr);
+    const std::wstring exeDir = base::GetModuleDirectory(nullptr);
     const std::pair<const wchar_t*, std::wstring> cases[] = {
         {L"%SYSTEM%\\a", std::wstring(system) + L"\\a"}, {L"%WINDOWS%\\a", std::wstring(windows) + L"\\a"},
         {L"%CUR_MODULE%\\a", exeDir + L"a"},           {L"%CUR_EXE_MODULE%\\a", exeDir + L"a"},
@@ -141,7 +142,7 @@ TEST(SpecialFolders, SystemFoldersAndLibraries) {
     // A full path is taken as it stands.
     HMODULE sdk = LoadSystemLibrary((testing_support::BinDir() + L"qsdxbase.dll").c_str());
     ASSERT_NE(sdk, nullptr);
-    EXPECT_EQ(GetModulePath(sdk), testing_support::BinDir() + L"qsdxbase.dll");
+    EXPECT_EQ(base::GetModulePath(sdk), testing_support::BinDir() + L"qsdxbase.dll");
     ::FreeLibrary(sdk);
 }
 

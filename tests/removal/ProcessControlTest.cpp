@@ -8,6 +8,7 @@
 #include "removal/ProcessControl.h"
 #include "support/ChildProcess.h"
 #include "support/TestSupport.h"
+#include "base/platform.h"
 
 using namespace removal;
 using testing_support::BinDir;
@@ -107,7 +108,7 @@ TEST(ProcessControl, KillProcessesUnderDirectorySparesCaller) {
     const std::wstring log = dummy.path() + L"local.log";
     ChildProcess local(BinDir() + L"sleeper.exe", L"--ms 60000 --log \"" + log + L"\"");
     ASSERT_TRUE(companion.started() && testing_support::WaitForLine(log, kExitWaitMs));
-    EXPECT_EQ(KillProcessesUnderDirectory(GetExeDirectoryWithSeparator()), 1);
+    EXPECT_EQ(KillProcessesUnderDirectory(base::GetExeDirectoryWithSeparator()), 1);
     EXPECT_TRUE(local.WaitExit(kExitWaitMs));
     EXPECT_TRUE(companion.Running());
 }

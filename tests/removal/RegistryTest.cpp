@@ -3,11 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/Registry.h"
 #include "support/TestSupport.h"
+#include "base/platform.h"
 
 using namespace testing_support;
 using removal::CCommonRegister;
@@ -107,7 +108,7 @@ TEST(RemoveUninstallInfo, DeletesProductAndUninstallKeysNamedByTheSdk) {
     ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, std::wstring(kProductKeyPath) + L"\\settings"));
     ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, kUninstallPath));
     ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, neighbour, kView32));
-    app::ProductValueLookup lookup(dir.path());
+    base::ProductValueLookup lookup(dir.path());
     ASSERT_TRUE(lookup.HasObject());
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_SUCCESS);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKeyPath, kView32));
@@ -129,7 +130,7 @@ TEST(RemoveUninstallInfo, WithoutTheSdkTakesTheValueNameAsKeyPath) {
     ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, std::wstring(kProductKeyPath) + L"\\settings"));
     // The literal name is what gets deleted, here as a top-level user key.
     ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, removal::kUninstallInfoValueKey));
-    app::ProductValueLookup lookup(empty.path());
+    base::ProductValueLookup lookup(empty.path());
     ASSERT_FALSE(lookup.HasObject());
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_SUCCESS);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKeyPath, kView32));
@@ -144,7 +145,7 @@ TEST(RemoveUninstallInfo, SdkWithoutTheValueDeletesNothing) {
     ScopedKeys keys;
     ASSERT_TRUE(keys.Create(HKEY_LOCAL_MACHINE, kProductKeyPath, kView32));
     ASSERT_TRUE(keys.Create(HKEY_CURRENT_USER, kProductKeyPath));
-    app::ProductValueLookup lookup(dir.path());
+    base::ProductValueLookup lookup(dir.path());
     ASSERT_TRUE(lookup.HasObject());
     EXPECT_EQ(removal::RemoveUninstallInfo(lookup), ERROR_SUCCESS);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKeyPath, kView32));
@@ -162,7 +163,7 @@ TEST(ParseRootKeyName, MapsLongAndShortNamesInAnyCase) {
         {L"HKEY_PERFORMANCE_DATA", nullptr},       {L"", nullptr},
         {L"HKLM\\Software", nullptr},              {L" HKLM", nullptr},
     };
-    for (const auto& [name, root] : cases) EXPECT_EQ(removal::ParseRootKeyName(name), root) << base::WideToUtf8(name);
+    for (const auto& [name, root] : cases) EXPECT_EQ(base::ParseRootKeyName(name), root) << base::WideToUtf8(name);
 }
 
 TEST(RemoveShellVerbs, DeletesTheViewersVerbsOfEveryTableExtensionOnly) {

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <regex>
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/Paths.h"
@@ -235,7 +236,7 @@ TEST(ReportRecord, ProcessFieldIsParentImagePath) {
         CSingletonReport(holder).SendUninstallReport(1, 0);
         return;
     }
-    const std::wstring self = removal::GetModulePath(nullptr);
+    const std::wstring self = base::GetModulePath(nullptr);
     const std::wstring childArguments = L"--gtest_filter=ReportRecord.ProcessFieldIsParentImagePath";
     const struct { std::wstring program; std::wstring arguments; std::wstring parent; } cases[] = {
         {self, childArguments, self},
