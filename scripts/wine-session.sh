@@ -34,8 +34,8 @@ wine_session_boot() {
     # Wine ends the desktop process soon after the last program on the desktop
     # has gone and starts it again inside the next windowed one; a signed-in
     # session always has its shell. The holder ends with the wineserver.
-    local hold="${WINE_SESSION_BIN:-}/desktop_hold.exe"
-    if [ -f "$hold" ]; then
+    local hold="${WINE_SESSION_HOLD:-}"
+    if [ -n "$hold" ] && [ -f "$hold" ]; then
         "$(wine_loader_of "$hold")" "$hold" >/dev/null 2>&1 </dev/null &
     fi
 }

@@ -241,6 +241,7 @@ TEST(AvoidProductTag, MaskAgainstInstalledProductsAskedAtEachRun) {
 TEST(TagReport, NeedReportCreatesTheReportObject) {
     TempDir noLibrary;
     report::ReportSdkHolder::SetDirectoryForTesting(noLibrary.path());
+    report::ConnectTagReports();
     std::unique_ptr<ITag> quiet = ParseTag("<copyfile srcfile=\"\" destfile=\"\"/>");
     ASSERT_TRUE(quiet);
     quiet->SetContext(0, 7, 8);
