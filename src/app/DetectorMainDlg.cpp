@@ -46,6 +46,8 @@ base::unique_hicon LoadWizardIcon(int widthMetric, int heightMetric) {
 QDetectorMainDlg::QDetectorMainDlg(OptionSource options)
     : options_(std::move(options)), installDir_(options_.installDir) {
     SetOwnerPaintHook(true);
+    // A silent run shows no window: its start-up does without the look.
+    if (IsSilentRun(options_)) return;
     ui::LoadSkins();
     ui::LoadStyles();
     ui::LoadStrings();
@@ -75,7 +77,9 @@ void QDetectorMainDlg::Run() {
     silent_ = IsSilentRun(options_) ? 1 : 0;
 
     ::OutputDebugStringA("uninst: viewer check\n");
-    if (CheckRunningViewer(silent_ != 0, ReadProductName(options_)) == kUserDeclined) {
+    // Only the question of a run with windows names the product.
+    const std::wstring productName = silent_ ? std::wstring() : ReadProductName(options_);
+    if (CheckRunningViewer(silent_ != 0, productName) == kUserDeclined) {
         report.SendUninstallReport(0, report::kReasonCancelled);
         return;
     }

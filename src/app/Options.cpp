@@ -61,10 +61,11 @@ bool IsSilentRun(const OptionSource& source) {
 }
 
 bool IsSkipRun(const OptionSource& source) {
-    manifest::XmlConfigDocument doc;
-    if (!doc.LoadFile(source.installDir + kManifestFileName) || !doc.SelectPath(kPacketPath)) return false;
+    // Arguments rule the flag out before the whole manifest is read for it.
     const int count = CountArguments(source.commandLine);
     if (count != 1 && count != -1) return false;
+    manifest::XmlConfigDocument doc;
+    if (!doc.LoadFile(source.installDir + kManifestFileName) || !doc.SelectPath(kPacketPath)) return false;
     std::wstring value;
     return doc.GetWideAttribute(kSkipAttr, value) && IsFlagOn(value);
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "removal/PathContainment.h"
+#include "support/FileSystemSupport.h"
+#include "support/TestSupport.h"
 
 using removal::JoinInsideDirectory;
 
@@ -61,4 +65,30 @@ TEST(FilePathContainment, RefusesTheDirectoryItself) {
     EXPECT_EQ(Joined(L"sub\\.."), L"<refused:>");
     std::wstring joined;
     EXPECT_FALSE(JoinInsideDirectory(L"", L"a.dll", joined));
+}
+
+// Directories found plain are not read again; a link is found every time and never remembered.
+TEST(FilePathContainment, RememberedPlainDirectoriesNeverHideALink) {
+    testing_support::TempDir root(L"plain");
+    const std::wstring dir = root / L"inst\";
+    const std::wstring plain = dir + L"sub";
+    const std::wstring link = plain + L"\link";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    ::CreateDirectoryW(plain.c_str(), nullptr);
+    ASSERT_TRUE(testing_support::MakeSymbolicLink(link, root.path(), true));
+    struct LinkGuard {
+        std::wstring link;
+        ~LinkGuard() { testing_support::RemoveSymbolicLink(link); }
+    } guard{link};
+
+    removal::PlainDirectories known;
+    EXPECT_FALSE(removal::PassesThroughLink(dir, plain + L"\a.txt", &known));
+    EXPECT_TRUE(known.Contains(plain));
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_TRUE(removal::PassesThroughLink(dir, link + L"\x\a.txt", &known)) << pass;
+        EXPECT_FALSE(known.Contains(link)) << pass;
+    }
+    // Missing directories are asked again rather than remembered.
+    EXPECT_FALSE(removal::PassesThroughLink(dir, dir + L"gone\a.txt", &known));
+    EXPECT_FALSE(known.Contains(dir + L"gone"));
 }
