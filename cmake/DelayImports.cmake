@@ -35,8 +35,11 @@ function(uninst_delay_import_library out_var name)
     set(_def "LIBRARY ${_dll}\nEXPORTS\n")
     foreach(_line ${_thunks})
       string(REGEX REPLACE ".* T " "" _symbol "${_line}")
-      if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-        string(REGEX REPLACE "^_" "" _symbol "${_symbol}")
+      # One underscore only: CMake's REGEX REPLACE anchors "^" again after each
+      # match, which would turn comctl32's "__TrackMouseEvent@4" into user32's
+      # "_TrackMouseEvent@4" and take that call away from user32.
+      if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND _symbol MATCHES "^_")
+        string(SUBSTRING "${_symbol}" 1 -1 _symbol)
       endif()
       string(APPEND _def "${_symbol}\n")
     endforeach()
