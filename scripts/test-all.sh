@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the whole suite on each build tree in turn, prints CTest's summary of
-# each once more at the end, and fails when any suite failed.
+# each once more at the end with the test code's share of the code, and fails
+# when any suite failed or the tests outgrew their share (LINES_MAX_RATIO).
 # Usage: test-all.sh BUILD_DIR...
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -19,4 +20,5 @@ done
 echo
 echo "== summaries"
 printf '%s\n' "${summaries[@]}"
+bash "$here/count-lines.sh" || status=1
 exit "$status"

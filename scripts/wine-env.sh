@@ -46,4 +46,6 @@ WINE="$(wine_loader_of "$_build/bin/uninst.exe")" || { unset _build _name; retur
 export WINE
 if command -v wineserver >/dev/null 2>&1; then WINESERVER=wineserver; else WINESERVER=/usr/lib/wine/wineserver; fi
 export WINESERVER
+# The build tree's programs, for the session's helpers (wine-session.sh).
+export WINE_SESSION_BIN="$_build/bin"
 unset _build _name

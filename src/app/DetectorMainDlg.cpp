@@ -46,8 +46,10 @@ base::unique_hicon LoadWizardIcon(int widthMetric, int heightMetric) {
 QDetectorMainDlg::QDetectorMainDlg(OptionSource options)
     : options_(std::move(options)), installDir_(options_.installDir) {
     SetOwnerPaintHook(true);
-    // A silent run shows no window: its start-up does without the look.
-    if (IsSilentRun(options_)) return;
+    SetPresentListener(&frameMark_);
+    // A run with the silent switch shows no window: its start-up does without
+    // the look. (The switch alone: the manifest's flag would cost a reading.)
+    if (HasSilentSwitch(options_.commandLine)) return;
     ui::LoadSkins();
     ui::LoadStyles();
     ui::LoadStrings();

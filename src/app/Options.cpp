@@ -61,13 +61,14 @@ bool IsSilentRun(const OptionSource& source) {
 }
 
 bool IsSkipRun(const OptionSource& source) {
-    // Arguments rule the flag out before the whole manifest is read for it.
-    const int count = CountArguments(source.commandLine);
-    if (count != 1 && count != -1) return false;
     manifest::XmlConfigDocument doc;
     if (!doc.LoadFile(source.installDir + kManifestFileName) || !doc.SelectPath(kPacketPath)) return false;
+    // The flag first: counting the arguments loads the shell library, which a
+    // run without the flag does not need before its first window.
     std::wstring value;
-    return doc.GetWideAttribute(kSkipAttr, value) && IsFlagOn(value);
+    if (!doc.GetWideAttribute(kSkipAttr, value) || !IsFlagOn(value)) return false;
+    const int count = CountArguments(source.commandLine);
+    return count == 1 || count == -1;
 }
 
 std::wstring ReadProductName(const OptionSource& source) {

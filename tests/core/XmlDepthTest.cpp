@@ -19,12 +19,7 @@ std::string Repeat(const std::string& part, size_t times) {
 constexpr char kBom[] = "\xEF\xBB\xBF";
 
 TEST(XmlDepth, MeasuresWhatTheParserNests) {
-    struct Case {
-        const char* what;
-        std::string text;
-        XmlEncoding encoding;
-        size_t depth;
-    };
+    struct Case { const char* what; std::string text; XmlEncoding encoding; size_t depth; };
     const Case cases[] = {
         {"empty", "", XmlEncoding::Detect, 0},
         {"one element", "<a/>", XmlEncoding::Detect, 1},
