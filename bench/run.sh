@@ -18,7 +18,12 @@ name=bench-prefix
 out="$build/bench"
 logs="$out/logs"
 target='C:\Program Files\Lumenox'
-ratio_goal=1.5
+# Goals, read on the medians: the removal work against the floor, step 12
+# against the floor's tree and shortcuts, and the process start and exit
+# outside the traced steps against the floor's own.
+ratio_goal=1.2
+step12_ratio_goal=1.15
+outside_goal_ms=20
 self_removal_wait_s=15
 # The viewer window's close loop waits for the user's program, not for removal
 # work; it stays out of the figures. The service and a helper process stay in:
@@ -148,8 +153,8 @@ echo "== $installed_line"
 echo "== removed by the floor (each run): $(sed 's/^floor: //' "$out/floor-1.txt")"
 echo "   (keys: HKCU and HKLM product keys, the uninstall-information key, the 276 verbs of the 32-bit view;"
 echo "    links: 3 desktop and 2 start-menu shortcuts; dirs include the start-menu folder)"
-echo "== milliseconds over $runs runs (min / median); prescribed waits = steps 3 + 5 + 11"
-awk -v goal="$ratio_goal" '
+echo "== milliseconds over $runs runs (min / median / max); prescribed waits = steps 3 + 5 + 11"
+awk -v goal="$ratio_goal" -v step12_goal="$step12_ratio_goal" -v outside_goal="$outside_goal_ms" '
     { v[$1, ++count[$1]] = $2 }
     function sorted(name,    i, j, t, n) {
         n = count[name]
@@ -158,11 +163,29 @@ awk -v goal="$ratio_goal" '
         return n
     }
     function min(name) { sorted(name); return s[1] }
+    function max(name,    n) { n = sorted(name); return s[n] }
     function median(name,    n) { n = sorted(name); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
-    function pair(label, a, b) { printf "  %-52s %8.0f %8.0f  x%.1f\n", label, a, b, (b > 0 ? a / b : 0) }
-    function row(label, name) { printf "  %-52s %8.0f %8.0f\n", label, min(name), median(name) }
+    function pair(label, a, b) { printf "  %-52s %8.0f %8.0f  x%.2f\n", label, a, b, (b > 0 ? a / b : 0) }
+    function row(label, name) { printf "  %-52s %8.0f %8.0f %8.0f\n", label, min(name), median(name), max(name) }
+    function verdict(ok) { return ok ? "within" : "NOT within" }
+    # Per run, then over the runs: on a busy machine the two sides of one run
+    # share its load, so the run'"'"'s own ratio is the steadier figure.
+    function median_of(x, n,    i, j, t) {
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && x[j - 1] > x[j]; j--) { t = x[j]; x[j] = x[j - 1]; x[j - 1] = t }
+        return n % 2 ? x[(n + 1) / 2] : (x[n / 2] + x[n / 2 + 1]) / 2
+    }
+    function run_ratio(name, under1, under2,    i, n, x) {
+        n = count[name]
+        for (i = 1; i <= n; i++) x[i] = v[name, i] / (v[under1, i] + (under2 == "" ? 0 : v[under2, i]))
+        return median_of(x, n)
+    }
+    function run_difference(name, other,    i, n, x) {
+        n = count[name]
+        for (i = 1; i <= n; i++) x[i] = v[name, i] - v[other, i]
+        return median_of(x, n)
+    }
     END {
-        printf "  %-52s %8s %8s\n", "", "min", "median"
+        printf "  %-52s %8s %8s %8s\n", "", "min", "median", "max"
         row("uninst.exe /s, whole process", "uninst")
         row("  prescribed waits (steps 3, 5, 11)", "waits")
         row("  removal work (whole process - prescribed waits)", "work")
@@ -178,11 +201,21 @@ awk -v goal="$ratio_goal" '
         row("    276 verbs, 32-bit view", "floor_verbs")
         row("    shortcuts and start-menu folder", "floor_links")
         print "  uninstaller step against the floor part doing the same removal (median):"
-        pair("    step 12 / floor tree + shortcuts", median("step12"), median("floor_tree") + median("floor_links"))
+        step12 = median("step12"); tree = median("floor_tree") + median("floor_links")
+        pair("    step 12 / floor tree + shortcuts", step12, tree)
         pair("    step 14 / floor keys", median("step14"), median("floor_keys"))
         pair("    step 15 / floor verbs", median("step15"), median("floor_verbs"))
-        rmin = min("work") / min("floor"); rmed = median("work") / median("floor")
-        printf "== removal work / floor: min %.2f, median %.2f; goal %.1f: %s\n", rmin, rmed, goal,
-            (rmed <= goal ? "within" : "NOT within")
+        rmin = min("work") / min("floor"); rmed = median("work") / median("floor"); rmax = max("work") / max("floor")
+        rrun = run_ratio("work", "floor")
+        printf "== removal work / floor: min %.2f, median %.2f, max %.2f; median of the runs'"'"' own ratios %.2f; goal %.2f: %s\n",
+            rmin, rmed, rmax, rrun, goal, verdict(rmed <= goal)
+        r12 = (tree > 0 ? step12 / tree : 0)
+        r12run = run_ratio("step12", "floor_tree", "floor_links")
+        printf "== step 12 / floor tree + shortcuts: median %.2f; median of the runs'"'"' own ratios %.2f; goal %.2f: %s\n",
+            r12, r12run, step12_goal, verdict(r12 <= step12_goal)
+        above = median("outside") - median("floor_outside")
+        aboverun = run_difference("outside", "floor_outside")
+        printf "== process start and exit above the floor'"'"'s: median %+d ms; median of the runs'"'"' own differences %+d ms; goal +%d ms: %s\n",
+            above, aboverun, outside_goal, verdict(above <= outside_goal)
     }' "$results"
 echo "== traces, checks and figures in $out"

@@ -47,6 +47,9 @@ QDetectorMainDlg::QDetectorMainDlg(OptionSource options)
     : options_(std::move(options)), installDir_(options_.installDir) {
     SetOwnerPaintHook(true);
     SetPresentListener(&frameMark_);
+    // A run with the silent switch shows no window: its start-up does without
+    // the look. (The switch alone: the manifest's flag would cost a reading.)
+    if (HasSilentSwitch(options_.commandLine)) return;
     ui::LoadSkins();
     ui::LoadStyles();
     ui::LoadStrings();
@@ -76,7 +79,9 @@ void QDetectorMainDlg::Run() {
     silent_ = IsSilentRun(options_) ? 1 : 0;
 
     ::OutputDebugStringA("uninst: viewer check\n");
-    if (CheckRunningViewer(silent_ != 0, ReadProductName(options_)) == kUserDeclined) {
+    // Only the question of a run with windows names the product.
+    const std::wstring productName = silent_ ? std::wstring() : ReadProductName(options_);
+    if (CheckRunningViewer(silent_ != 0, productName) == kUserDeclined) {
         report.SendUninstallReport(0, report::kReasonCancelled);
         return;
     }

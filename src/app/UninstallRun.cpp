@@ -177,6 +177,9 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
     dialog.fileConfigList_.LoadFileConfigList(dir + removal::kManifestFileName);
 
     MarkStep(12);
+    // Steps 12 and 13 ask for the system and shell folders three times; one
+    // reading serves them all. No program of the product runs between them.
+    removal::ShellFolderReading shellFolders;
     const std::wstring manifestPath = dir + removal::kManifestFileName;
     const bool manifestOpens = base::FileIsPresent(manifestPath) && [&] {
         // Closed right after the test, so the manifest goes with the other files.

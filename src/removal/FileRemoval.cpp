@@ -64,13 +64,16 @@ std::wstring DeferredDeleteName(const std::wstring& path, DWORD tick) {
 }
 
 bool DeleteFileOrDefer(const std::wstring& path) {
-    // A read-only file refuses deletion now and at the restart alike, so the
-    // flag goes first; a link's attributes are left alone, they would reach its target.
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) && !IsLink(attributes)) {
-        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    }
     if (::DeleteFileW(path.c_str())) return true;
+    // A read-only file refuses deletion now and at the restart alike, so the
+    // flag goes and the deletion is tried again. The attributes are read only
+    // after a refusal: most files go at the first attempt. A link's attributes
+    // are left alone, they would reach its target.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) && !IsLink(attributes) &&
+        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) && ::DeleteFileW(path.c_str())) {
+        return true;
+    }
     const std::wstring aside = DeferredDeleteName(path, ::GetTickCount());
     if (!::MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
     return ::MoveFileExW(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
@@ -153,12 +156,13 @@ bool RemoveListedItems(const std::wstring& installDir, const std::vector<std::ws
         return std::any_of(running.begin(), running.end(),
                            [&item](const std::wstring& image) { return base::EqualsNoCase(image, item); });
     };
+    PlainDirectories plain;
     bool lastResult = false;
     for (const std::wstring& relative : items) {
         std::wstring item;
         // The uninstaller runs elevated: an item that would leave the
         // installation directory, or reach outside it through a link, is skipped.
-        if (!JoinInsideDirectoryWithoutLinks(installDir, relative, item)) {
+        if (!JoinInsideDirectoryWithoutLinks(installDir, relative, item, &plain)) {
             if (!directoryList) lastResult = false;
             continue;
         }

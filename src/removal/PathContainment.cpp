@@ -16,6 +16,11 @@ bool IsLink(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+bool IsPlainDirectory(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 // The platform strips trailing dots and blanks from path segments, so a
 // segment made only of them could mean ".." or nothing at all: refuse it
 // unless it is exactly "." or "..".
@@ -67,22 +72,27 @@ bool JoinInsideDirectory(const std::wstring& directory, const std::wstring& rela
     return true;
 }
 
-bool PassesThroughLink(const std::wstring& directory, const std::wstring& item) {
+bool PassesThroughLink(const std::wstring& directory, const std::wstring& item, PlainDirectories* known) {
     std::wstring trimmed = item;
     while (!trimmed.empty() && IsSeparator(trimmed.back())) trimmed.pop_back();
     std::wstring base = directory;
     base::EnsureTrailingSeparator(base);
+    // Top down: a directory is only remembered once every one above it was plain too.
     for (size_t pos = base.size();; ++pos) {
         pos = trimmed.find(L'\\', pos);
         if (pos == std::wstring::npos) return false;
-        if (IsLink(::GetFileAttributesW(trimmed.substr(0, pos).c_str()))) return true;
+        const std::wstring ancestor = trimmed.substr(0, pos);
+        if (known != nullptr && known->Contains(ancestor)) continue;
+        const DWORD attributes = ::GetFileAttributesW(ancestor.c_str());
+        if (IsLink(attributes)) return true;
+        if (known != nullptr && IsPlainDirectory(attributes)) known->Add(ancestor);
     }
 }
 
 bool JoinInsideDirectoryWithoutLinks(const std::wstring& directory, const std::wstring& relative,
-                                     std::wstring& joined) {
+                                     std::wstring& joined, PlainDirectories* known) {
     if (!JoinInsideDirectory(directory, relative, joined)) return false;
-    if (!PassesThroughLink(directory, joined)) return true;
+    if (!PassesThroughLink(directory, joined, known)) return true;
     joined.clear();
     return false;
 }

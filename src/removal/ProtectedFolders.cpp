@@ -70,6 +70,32 @@ void AddFolder(std::vector<std::wstring>& folders, const wchar_t* path) {
     if (path != nullptr && *path != L'\0') folders.emplace_back(path);
 }
 
+// The innermost reading of this thread; none outside a run.
+thread_local ShellFolderReading* tReading = nullptr;
+
+std::vector<std::wstring> ReadSystemAndShellFolders() {
+    std::vector<std::wstring> folders;
+    for (const int id : kShellFolderIds) {
+        wchar_t path[base::kMaxPathChars] = {};
+        if (SUCCEEDED(::SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path))) AddFolder(folders, path);
+    }
+    for (const KNOWNFOLDERID* id : kKnownFolderIds) {
+        unique_task_string path;
+        if (SUCCEEDED(::SHGetKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, path.put()))) {
+            AddFolder(folders, path.get());
+        }
+    }
+    for (const wchar_t* name : kFolderVariables) {
+        wchar_t path[base::kMaxPathChars] = {};
+        const DWORD length = ::GetEnvironmentVariableW(name, path, static_cast<DWORD>(base::kMaxPathChars));
+        if (length > 0 && length < base::kMaxPathChars) AddFolder(folders, path);
+    }
+    wchar_t temp[base::kMaxPathChars + 1] = {};
+    const DWORD length = ::GetTempPathW(static_cast<DWORD>(base::kMaxPathChars + 1), temp);
+    if (length > 0 && length <= base::kMaxPathChars) AddFolder(folders, temp);
+    return folders;
+}
+
 }  // namespace
 
 bool IsVolumeRoot(const std::wstring& dir) {
@@ -95,27 +121,18 @@ bool IsProtectedFolder(const std::wstring& dir, const std::vector<std::wstring>&
 }
 
 std::vector<std::wstring> SystemAndShellFolders() {
-    std::vector<std::wstring> folders;
-    for (const int id : kShellFolderIds) {
-        wchar_t path[base::kMaxPathChars] = {};
-        if (SUCCEEDED(::SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path))) AddFolder(folders, path);
+    ShellFolderReading* reading = tReading;
+    if (reading == nullptr) return ReadSystemAndShellFolders();
+    if (!reading->read_) {
+        reading->folders_ = ReadSystemAndShellFolders();
+        reading->read_ = true;
     }
-    for (const KNOWNFOLDERID* id : kKnownFolderIds) {
-        unique_task_string path;
-        if (SUCCEEDED(::SHGetKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, path.put()))) {
-            AddFolder(folders, path.get());
-        }
-    }
-    for (const wchar_t* name : kFolderVariables) {
-        wchar_t path[base::kMaxPathChars] = {};
-        const DWORD length = ::GetEnvironmentVariableW(name, path, static_cast<DWORD>(base::kMaxPathChars));
-        if (length > 0 && length < base::kMaxPathChars) AddFolder(folders, path);
-    }
-    wchar_t temp[base::kMaxPathChars + 1] = {};
-    const DWORD length = ::GetTempPathW(static_cast<DWORD>(base::kMaxPathChars + 1), temp);
-    if (length > 0 && length <= base::kMaxPathChars) AddFolder(folders, temp);
-    return folders;
+    return reading->folders_;
 }
+
+ShellFolderReading::ShellFolderReading() : outer_(tReading) { tReading = this; }
+
+ShellFolderReading::~ShellFolderReading() { tReading = outer_; }
 
 bool IsProtectedFolder(const std::wstring& dir) { return IsProtectedFolder(dir, SystemAndShellFolders()); }
 

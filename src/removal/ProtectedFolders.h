@@ -19,8 +19,28 @@ bool IsProtectedFolder(const std::wstring& dir, const std::vector<std::wstring>&
 
 // The Windows, system and programs folders, the temporary folder and the shell
 // folders of the current user and of all users, as the platform reports them
-// now; folders it cannot report are left out.
+// now; folders it cannot report are left out. While a ShellFolderReading lives
+// on the calling thread, the answer is that reading's.
 std::vector<std::wstring> SystemAndShellFolders();
+
+// One reading of the system and shell folders for the length of a removal run
+// on this thread: the first question reads them, later ones get that answer.
+// A reading costs hundreds of registry and file calls, and several steps of a
+// run ask; the folders do not move while the run lasts. Readings nest: the
+// innermost answers.
+class ShellFolderReading {
+public:
+    ShellFolderReading();
+    ~ShellFolderReading();
+    ShellFolderReading(const ShellFolderReading&) = delete;
+    ShellFolderReading& operator=(const ShellFolderReading&) = delete;
+
+private:
+    friend std::vector<std::wstring> SystemAndShellFolders();
+    ShellFolderReading* outer_;
+    bool read_ = false;
+    std::vector<std::wstring> folders_;
+};
 
 // IsProtectedFolder over SystemAndShellFolders().
 bool IsProtectedFolder(const std::wstring& dir);

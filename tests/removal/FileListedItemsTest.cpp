@@ -124,6 +124,32 @@ TEST(FilePathContainment, JoinsWhatStaysInsideAndRefusesTheRest) {
     EXPECT_FALSE(removal::JoinInsideDirectory(L"", L"a.dll", joined));
 }
 
+// Directories found plain are not read again; a link is found every time and never remembered.
+TEST(FilePathContainment, RememberedPlainDirectoriesNeverHideALink) {
+    TempDir root(L"plain");
+    const std::wstring dir = root / L"inst\\";
+    const std::wstring plain = dir + L"sub";
+    const std::wstring link = plain + L"\\link";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    ::CreateDirectoryW(plain.c_str(), nullptr);
+    ASSERT_TRUE(MakeSymbolicLink(link, root.path(), true));
+    struct LinkGuard {
+        std::wstring link;
+        ~LinkGuard() { RemoveSymbolicLink(link); }
+    } guard{link};
+
+    removal::PlainDirectories known;
+    EXPECT_FALSE(removal::PassesThroughLink(dir, plain + L"\\a.txt", &known));
+    EXPECT_TRUE(known.Contains(plain));
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_TRUE(removal::PassesThroughLink(dir, link + L"\\x\\a.txt", &known)) << pass;
+        EXPECT_FALSE(known.Contains(link)) << pass;
+    }
+    // Missing directories are asked again rather than remembered.
+    EXPECT_FALSE(removal::PassesThroughLink(dir, dir + L"gone\\a.txt", &known));
+    EXPECT_FALSE(known.Contains(dir + L"gone"));
+}
+
 TEST(FileDesktopLinks, LinkIntoOwnDirectoryIsRecognised) {
     LinkWorld w;
     const std::pair<const wchar_t*, bool> cases[] = {
