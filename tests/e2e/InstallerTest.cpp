@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "SampleLayout.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/Registry.h"
@@ -47,7 +48,7 @@ sample::SetupOptions OptionsOf(const std::vector<std::wstring>& args) {
 // What a removal takes away, done by hand: files, keys, verbs of the 32-bit
 // view, our shortcuts and the start-menu folder (decoys and foreign entries stay).
 void RemoveByHand(const SampleInstallation& installation) {
-    testing_support::RemoveTree(installation.dir());
+    base::RemoveTree(installation.dir());
     removal::DeleteRegistryTree(HKEY_CURRENT_USER, sample::kProductKeyPath);
     removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, sample::kProductKeyPath, sample::kInstallerView);
     removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath, sample::kInstallerView);
@@ -66,7 +67,7 @@ void RemoveByHand(const SampleInstallation& installation) {
     ::DeleteFileW((user + sample::kUserShortcut).c_str());
     ::DeleteFileW((user + sample::kUserToolsShortcut).c_str());
     ::DeleteFileW((Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + sample::kCommonShortcut).c_str());
-    testing_support::RemoveTree(Folder(CSIDL_COMMON_PROGRAMS) + sample::kStartMenuFolder);
+    base::RemoveTree(Folder(CSIDL_COMMON_PROGRAMS) + sample::kStartMenuFolder);
 }
 
 TEST(InstallerTest, FullInstallationIsWhatTheLayoutDescribesAndCleanupTakesItAway) {

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "base/com_ptr.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "support/TestSupport.h"
@@ -186,6 +187,6 @@ BinSubDir::BinSubDir(const std::wstring& hint) {
     }
 }
 
-BinSubDir::~BinSubDir() { RemoveTree(path_); }
+BinSubDir::~BinSubDir() { base::RemoveTree(path_); }
 
 }  // namespace testing_support

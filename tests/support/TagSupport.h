@@ -1,5 +1,5 @@
 // Helpers for the extra-action tests: actions parsed from XML snippets and
-// paths written into XML attributes.
+// action files written scrambled.
 #pragma once
 
 #include <memory>
@@ -12,9 +12,6 @@ namespace testing_support {
 // Creates the action the snippet's root element names and parses it; null for
 // a name that creates nothing.
 std::unique_ptr<manifest::ITag> ParseTag(const std::string& xml);
-
-// A wide path as UTF-8 with the XML attribute specials escaped.
-std::string XmlAttr(const std::wstring& text);
 
 // Writes plain action XML scrambled as "expandtask.dat" would be.
 bool WriteExpandTaskFile(const std::wstring& path, const std::string& xml);
