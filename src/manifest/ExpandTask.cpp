@@ -76,7 +76,7 @@ void LoadLeniently(base::XmlConfigDocument& doc, std::string_view text) {
         TiXmlPrinter printer;
         printer.SetStreamPrinting();
         parsed.Accept(&printer);
-        source = printer.Str();
+        source.assign(printer.CStr(), printer.Size());
     }
     // The mark keeps the second reading in UTF-8 whatever the text declares.
     doc.LoadText(std::string(kUtf8Bom) + source);

@@ -1,5 +1,5 @@
 // The shipped executable's image: GUI subsystem, embedded manifest asking for
-// administrator rights, and no dependency on a compiler runtime DLL.
+// administrator rights, no dependency on a compiler runtime DLL, and a small file.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,6 +8,10 @@
 
 #include "base/unique_any.h"
 #include "support/TestSupport.h"
+
+// A stripped release build with every image embedded fits in this many bytes;
+// iostreams or std::regex pulled in by a new include would overstep it.
+constexpr ULONGLONG kMaxReleaseExeBytes = 1000 * 1000;
 
 TEST(ExecutableImage, IsAGuiProgramOfTheBuildsArchitectureWithoutRuntimeDlls) {
     const std::wstring path = testing_support::BinDir() + L"uninst.exe";
@@ -40,4 +44,14 @@ TEST(ExecutableImage, ManifestRequestsAdministratorAndLongPaths) {
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
     // An installation may lie deeper than 260 characters.
     EXPECT_NE(manifest.find("SMI/2016/WindowsSettings\">true</longPathAware>"), std::string::npos) << manifest;
+}
+
+TEST(ExecutableImage, ReleaseBuildStaysWithinItsSizeBudget) {
+#ifndef UNINST_STRIPPED_RELEASE
+    GTEST_SKIP() << "only a stripped release build has a size budget";
+#endif
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(::GetFileAttributesExW((testing_support::BinDir() + L"uninst.exe").c_str(), GetFileExInfoStandard, &data));
+    const ULONGLONG bytes = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    EXPECT_LE(bytes, kMaxReleaseExeBytes);
 }

@@ -149,7 +149,7 @@ void CLxDialog::LoadChildren(const TiXmlElement* first) {
     children_.clear();
     if (Depth() >= static_cast<int>(kMaxXmlDepth)) return;
     for (const TiXmlElement* e = first; e; e = e->NextSiblingElement()) {
-        std::unique_ptr<CLxWindow> child = CreateChildByTag(e->ValueStr());
+        std::unique_ptr<CLxWindow> child = CreateChildByTag(e->Value());
         if (!child) continue;
         child->SetParent(Handle());
         child->SetContainer(Container());

@@ -85,7 +85,7 @@ bool LxLayout::LoadLayout(std::string_view xml) {
     loaded_ = false;
     layer_ = LxLayerInfo();
     TiXmlDocument doc;
-    if (!ParseXml(xml, doc) || doc.RootElement()->ValueStr() != "layer") return false;
+    if (!ParseXml(xml, doc) || std::string_view(doc.RootElement()->Value()) != "layer") return false;
     const TiXmlElement& root = *doc.RootElement();
 
     using A = LxAttribute<LxLayerInfo>;

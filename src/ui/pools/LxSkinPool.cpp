@@ -315,11 +315,11 @@ LxSkinPool& LxSkinPool::Global() {
 
 bool LxSkinPool::LoadDocument(std::string_view xml) {
     TiXmlDocument doc;
-    if (!ParseXml(xml, doc) || doc.RootElement()->ValueStr() != "skins") return false;
+    if (!ParseXml(xml, doc) || std::string_view(doc.RootElement()->Value()) != "skins") return false;
     for (const TiXmlElement* e = doc.RootElement()->FirstChildElement(); e; e = e->NextSiblingElement()) {
         const std::string_view name = AttributeOf(*e, "name");
         if (name.empty() || skins_.count(name)) continue;
-        std::unique_ptr<CLxSkinBase> skin = CreateSkin(e->ValueStr());
+        std::unique_ptr<CLxSkinBase> skin = CreateSkin(e->Value());
         if (!skin) continue;
         skin->Load(*e);
         skins_.emplace(std::string(name), std::move(skin));

@@ -20,7 +20,7 @@ LxStringPool& LxStringPool::Global() {
 
 bool LxStringPool::LoadDocument(std::string_view xml) {
     TiXmlDocument doc;
-    if (!ParseXml(xml, doc) || doc.RootElement()->ValueStr() != "string") return false;
+    if (!ParseXml(xml, doc) || std::string_view(doc.RootElement()->Value()) != "string") return false;
     for (const TiXmlElement* e = doc.RootElement()->FirstChildElement("s"); e; e = e->NextSiblingElement("s")) {
         if (!HasAttribute(*e, "id")) continue;
         const char* text = e->GetText();

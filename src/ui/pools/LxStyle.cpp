@@ -59,7 +59,7 @@ LxStylePool& LxStylePool::Global() {
 
 bool LxStylePool::LoadDocument(std::string_view xml) {
     TiXmlDocument doc;
-    if (!ParseXml(xml, doc) || doc.RootElement()->ValueStr() != "style") return false;
+    if (!ParseXml(xml, doc) || std::string_view(doc.RootElement()->Value()) != "style") return false;
     for (const TiXmlElement* e = doc.RootElement()->FirstChildElement("class"); e;
          e = e->NextSiblingElement("class")) {
         const std::string_view name = AttributeOf(*e, "name");
