@@ -2,7 +2,6 @@
 
 #include "base/text.h"
 #include "manifest/XmlConfigDocument.h"
-#include "support/TestSupport.h"
 
 namespace testing_support {
 
@@ -26,10 +25,6 @@ std::string XmlAttr(const std::wstring& text) {
         }
     }
     return out;
-}
-
-bool WriteExpandTaskFile(const std::wstring& path, const std::string& xml) {
-    return WriteBytes(path, manifest::ScrambleExpandTaskText(xml));
 }
 
 }  // namespace testing_support

@@ -1,5 +1,4 @@
-// Helpers for the extra-action tests: actions parsed from XML snippets and
-// paths written into XML attributes.
+// Actions parsed from XML snippets, and paths written into XML attributes.
 #pragma once
 
 #include <memory>
@@ -15,8 +14,5 @@ std::unique_ptr<manifest::ITag> ParseTag(const std::string& xml);
 
 // A wide path as UTF-8 with the XML attribute specials escaped.
 std::string XmlAttr(const std::wstring& text);
-
-// Writes plain action XML scrambled as "expandtask.dat" would be.
-bool WriteExpandTaskFile(const std::wstring& path, const std::string& xml);
 
 }  // namespace testing_support
