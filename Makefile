@@ -1,12 +1,14 @@
 # Everything starts here: each target installs what is missing, builds and runs.
 # Two builds: x64 (build/x64) and i686 (build/x86), each with its own tests and
-# Wine prefix. ARCH=x86 points demo and bench at the i686 build.
+# Wine prefix. ARCH=x86 points demo and bench at the i686 build; MODE picks the
+# demo's run (scripts/demo.sh): wizard (the default), headless or silent.
 SHELL := /bin/bash
 ROOT := $(abspath .)
 B64 := $(ROOT)/build/x64
 B32 := $(ROOT)/build/x86
 JOBS ?= $(shell nproc)
 ARCH ?= x64
+MODE ?= wizard
 
 ifeq ($(ARCH),x64)
 ARCH_BUILD := build
@@ -18,7 +20,7 @@ else
 $(error ARCH must be x64 or x86)
 endif
 
-.PHONY: all deps build build32 test demo bench ui-shots fuzz clean
+.PHONY: all deps build build32 test demo docs-images bench ui-shots fuzz clean
 
 all: build
 
@@ -44,7 +46,11 @@ test: build build32
 	bash scripts/test-all.sh $(B64) $(B32)
 
 demo: $(ARCH_BUILD)
-	bash scripts/demo.sh $(ARCH_DIR)
+	bash scripts/demo.sh $(ARCH_DIR) $(MODE)
+
+# The README's pictures of the wizard and the message box, from a driven demo run.
+docs-images: build
+	bash scripts/docs-images.sh $(B64)
 
 bench: $(ARCH_BUILD)
 	bash bench/run.sh $(ARCH_DIR)

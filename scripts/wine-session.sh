@@ -1,6 +1,7 @@
 # Sourced after wine-env.sh: starts a private Xvfb display and a persistent
 # wineserver for the current prefix, and stops both when the calling script exits.
 # Usage: wine_session_start FIRST_DISPLAY LAST_DISPLAY
+#        wine_session_start_on_display   (the caller's DISPLAY, no Xvfb of ours)
 wine_session_start() {
     local display="" n
     for n in $(seq "$1" "$2"); do
@@ -12,6 +13,16 @@ wine_session_start() {
     export DISPLAY=":$display"
     trap wine_session_stop EXIT
     for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    wine_session_boot
+}
+
+wine_session_start_on_display() {
+    [ -n "${DISPLAY:-}" ] || { echo "no DISPLAY to show the windows on" >&2; return 1; }
+    trap wine_session_stop EXIT
+    wine_session_boot
+}
+
+wine_session_boot() {
     # One wineserver for the whole session keeps process start-up cheap.
     "$WINESERVER" -p >/dev/null 2>&1 || true
     # Start the prefix's background processes (services, devices, desktop) now,

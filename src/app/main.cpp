@@ -1,6 +1,5 @@
 // Entry routine of the uninstaller.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <memory>
 
@@ -33,21 +32,25 @@ void RunUninstaller(HINSTANCE instance) {
     // the guard without effect.
     if (sectionName.empty()) sectionName = app::kSingleInstanceKey;
     app::SingleInstanceGuard guard(sectionName);
+    ::OutputDebugStringA("uninst: single instance\n");
     if (guard.IsSecondInstance()) return;
 
     ui::LxAppModule::Init(instance);
 
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    // The common controls are not initialised here: the UI library does it
+    // right before its first window of those classes. Loading the library at
+    // start costs every windowless run the display driver and theme set-up.
 
     app::RunStep([&] { manifest::ExpandTaskList::Instance().Load(ownDirectory + manifest::kExpandTaskFileName); });
 
     const std::wstring selfPath = removal::GetModulePath(nullptr);
     app::RunStep([&] { app::AddFirewallException(selfPath); });
+    ::OutputDebugStringA("uninst: started\n");
     {
         auto dialog = std::make_unique<app::QDetectorMainDlg>();
         // A removal that failed part-way still takes the exception away again.
         app::RunStep([&] { dialog->Run(); });
+        ::OutputDebugStringA("uninst: run ended\n");
         app::RunStep([&] { app::RemoveFirewallException(selfPath); });
         ui::LxAppModule::Term();
     }
@@ -59,6 +62,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The outer barrier: nothing that escapes the run may reach the runtime,
     // whose abort would end the process with an error (or hold it on a dialog
     // that an unattended removal never answers).
+    ::OutputDebugStringA("uninst: start\n");  // start-up marks for a trace of the run, like the step marks
     app::RunStep([&] { RunUninstaller(instance); });
+    ::OutputDebugStringA("uninst: end\n");
     return kExitCode;
 }

@@ -1,10 +1,15 @@
 // The entry routine seen from outside: uninst.exe started as a real process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "app/SingleInstance.h"
+#include "base/text.h"
 #include "base/unique_any.h"
 #include "support/ChildProcess.h"
 #include "support/TestSupport.h"
+#include "support/TracedRun.h"
 #include "support/WizardDriver.h"
 
 using testing_support::CopyInto;
@@ -112,6 +117,28 @@ TEST(EntryProcess, SectionNameComesFromTheProductValueLookup) {
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_EQ(ReadLines(dir / L"qsdxbase_calls.log").size(), 2u);  // nothing more from the second run
     EXPECT_EQ(first.value(), kSectionMarker);
+}
+
+// A start that shows nothing must not pay for what only a window needs: under
+// Wine the common controls alone bring up the display driver and the themes.
+TEST(EntryProcess, StartsThatShowNothingLoadNoWindowLibraries) {
+    for (const bool secondInstance : {false, true}) {
+        SCOPED_TRACE(secondInstance ? "second instance" : "skip");
+        TempDir dir(L"entry");
+        ASSERT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
+        ASSERT_TRUE(WriteBytes(dir / L"installconfig.xml", "<packet skip=\"1\"/>"));
+        std::optional<HeldSection> first;
+        if (secondInstance) first.emplace(app::kSingleInstanceKey);
+        const auto run = testing_support::RunTraced(InstallUninstaller(dir), L"", L"", {}, kQuickExitMs);
+        ASSERT_TRUE(run.finished);
+        const auto loaded = [&run](const wchar_t* name) {
+            return std::find(run.libraries.begin(), run.libraries.end(), name) != run.libraries.end();
+        };
+        EXPECT_TRUE(loaded(L"qsdxbase.dll"));  // libraries loaded at run time are seen
+        for (const wchar_t* name : {L"comctl32.dll", L"uxtheme.dll", L"winex11.drv", L"gdiplus.dll"}) {
+            EXPECT_FALSE(loaded(name)) << base::WideToUtf8(name);
+        }
+    }
 }
 
 TEST(SingleInstanceGuard, SecondGuardOfTheSameNameSeesTheFirst) {

@@ -56,6 +56,15 @@ std::string ReadTrace(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
     return text;
 }
 
+// The file name of a loaded library from its image file handle, lower case.
+std::wstring LibraryFileName(HANDLE file) {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetFinalPathNameByHandleW(file, path, MAX_PATH, FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= MAX_PATH) return {};
+    const std::wstring full(path, length);
+    return base::ToLowerInvariant(full.substr(full.find_last_of(L'\\') + 1));
+}
+
 // Wine's CreateProcessW refuses a program path of 260 characters or more, but
 // starts the program by its name from its own directory; the program still
 // gets the caller's current directory.
@@ -108,7 +117,11 @@ TracedRun RunTraced(const std::wstring& program, const std::wstring& arguments, 
             if (event.u.CreateProcessInfo.hFile != nullptr) ::CloseHandle(event.u.CreateProcessInfo.hFile);
             break;
         case LOAD_DLL_DEBUG_EVENT:
-            if (event.u.LoadDll.hFile != nullptr) ::CloseHandle(event.u.LoadDll.hFile);
+            if (event.u.LoadDll.hFile != nullptr) {
+                const std::wstring name = LibraryFileName(event.u.LoadDll.hFile);
+                if (!name.empty()) run.libraries.push_back(name);
+                ::CloseHandle(event.u.LoadDll.hFile);
+            }
             break;
         case OUTPUT_DEBUG_STRING_EVENT: {
             const std::string trace = ReadTrace(process.get(), event.u.DebugString);

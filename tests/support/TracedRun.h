@@ -17,6 +17,7 @@ struct TracedRun {
     DWORD exitCode = 0;
     DWORD elapsedMs = 0;
     std::vector<std::string> traces;  // the debug strings in order, line ends dropped
+    std::vector<std::wstring> libraries;  // file names of the libraries it loaded, lower case, in order
 };
 
 // The own environment with TEMP and TMP set to `tempDir`; double-zero terminated.

@@ -4,17 +4,11 @@
 // messages at their centres, and saves what the screen shows, shadow
 // included, as PNG files in FOLDER. Prints one line per file.
 #include <windows.h>
-// GDI+ needs the COM declarations first.
-#include <objidl.h>
-
-#include <gdiplus.h>
 
 #include <cstdio>
-#include <functional>
 #include <string>
-#include <vector>
 
-#include "base/com_ptr.h"
+#include "ScreenShot.h"
 #include "base/unique_any.h"
 #include "ui/LxGdi.h"
 #include "ui/host/LxDialogImpl.h"
@@ -59,38 +53,6 @@ void Settle(DWORD ms = kSettleMs) {
         }
         ::Sleep(10);
     } while (::GetTickCount() - start < ms);
-}
-
-bool PngEncoder(CLSID& clsid) {
-    UINT count = 0;
-    UINT size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
-    std::vector<BYTE> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == L"image/png") {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-// The screen inside `area`, as a PNG file.
-bool SaveScreen(const RECT& area, const std::wstring& path) {
-    const int w = ui::RectWidth(area);
-    const int h = ui::RectHeight(area);
-    ui::LxDib shot(w, h);
-    HDC screen = ::GetDC(nullptr);
-    ::BitBlt(shot.dc(), 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
-    ::ReleaseDC(nullptr, screen);
-    ::GdiFlush();
-    for (int i = 0; i < w * h; ++i) shot.pixels()[i] |= 0xFF000000;
-    CLSID png;
-    if (!ui::EnsureGdiplus() || !PngEncoder(png)) return false;
-    Gdiplus::Bitmap bitmap(w, h, w * 4, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(shot.pixels()));
-    return bitmap.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
 }
 
 LRESULT CALLBACK BackdropProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -138,7 +100,7 @@ public:
         ::GetWindowRect(window, &area);
         ::InflateRect(&area, margin, margin);
         const std::wstring path = folder_ + L"\\" + name + L".png";
-        const bool saved = SaveScreen(area, path);
+        const bool saved = shots::SavePng(shots::CaptureScreen(area), path);
         std::printf("%s %ls.png\n", saved ? "saved" : "FAILED", name);
         ok_ = ok_ && saved;
     }
