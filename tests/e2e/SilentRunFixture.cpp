@@ -21,6 +21,7 @@ constexpr int kFirstStep = 1;
 constexpr int kLastMark = 18;  // after step 17
 constexpr DWORD kRunTimeoutMs = 60000;
 constexpr DWORD kScriptDoneWaitMs = 10000;
+constexpr DWORD kHoldWaitMs = 10000;
 constexpr DWORD kPollMs = 50;
 
 std::wstring WithoutTrailingSeparator(std::wstring path) {
@@ -169,10 +170,27 @@ SilentRun::~SilentRun() {
 
 const testing_support::TracedRun& SilentRun::Run(const std::wstring& arguments, const std::wstring& program) {
     marks_.clear();
+    DWORD heldMs = 0;
     run_ = testing_support::RunTraced(
         program.empty() ? installation_.dir() + kUninstaller : program, arguments, temp_.path(),
-        [this](const std::string& trace) { marks_.emplace_back(trace, ReadLogs()); }, kRunTimeoutMs);
+        [this, &heldMs](const std::string& trace) {
+            if (holdStep_ != 0 && StepEndedBy(trace) + 1 == holdStep_) {
+                const DWORD start = ::GetTickCount();
+                testing_support::WaitUntil([&] { return Log(holdLog_.c_str()).find(holdNeedle_) != std::string::npos; },
+                                           kHoldWaitMs);
+                heldMs = ::GetTickCount() - start;
+            }
+            marks_.emplace_back(trace, ReadLogs());
+        },
+        kRunTimeoutMs);
+    run_.elapsedMs -= heldMs;
     return run_;
+}
+
+void SilentRun::HoldAtStepUntilLogged(int step, const wchar_t* name, const std::string& needle) {
+    holdStep_ = step;
+    holdLog_ = name;
+    holdNeedle_ = needle;
 }
 
 bool SilentRun::StepMarksSeen() const {

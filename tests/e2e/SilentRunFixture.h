@@ -75,6 +75,11 @@ public:
     const std::wstring& logs() const { return logs_.path(); }
     const std::wstring& temp() const { return temp_.path(); }
 
+    // At the mark that starts step `step` the next run waits (a bounded time)
+    // until the log `name` shows `needle`: a program it started without waiting
+    // gets the time to show itself before the run may end it. The run's
+    // elapsedMs leaves the wait out.
+    void HoldAtStepUntilLogged(int step, const wchar_t* name, const std::string& needle);
     // Runs the installation's uninst.exe (or `program`) with `arguments` and waits for it.
     const testing_support::TracedRun& Run(const std::wstring& arguments, const std::wstring& program = {});
     const testing_support::TracedRun& run() const { return run_; }
@@ -102,6 +107,9 @@ private:
     testing_support::TempDir temp_{L"runtemp"};
     testing_support::SampleInstallation installation_;
     testing_support::TracedRun run_;
+    int holdStep_ = 0;
+    std::wstring holdLog_;
+    std::string holdNeedle_;
     // The log directory's content at each trace of the run.
     std::vector<std::pair<std::string, std::map<std::wstring, std::string>>> marks_;
 };

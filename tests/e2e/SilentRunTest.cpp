@@ -74,6 +74,9 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     ASSERT_TRUE(KeyExists(HKEY_CLASSES_ROOT, jpgVerb, KEY_WOW64_32KEY));
     const bool viewsShared = sample::ViewsShareKey(HKEY_CLASSES_ROOT, sample::kVerbRootKeyPath);
 
+    // The before-action's program is started, not awaited, in step 1 and ended
+    // with the other processes from the directory in step 4 at the latest.
+    run.HoldAtStepUntilLogged(4, L"expandtask_before.log", "lumenox_task.exe");
     const auto& result = run.Run(L"/s");
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
@@ -82,8 +85,6 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
 
     EXPECT_EQ(run.StepOf(L"lumenox_viewer.log", "closed by 0x472"), kBeforeTheSequence);
     EXPECT_EQ(run.StepOf(L"lumenox_db_before.dat", "[common]"), 1);  // the before-action's copy
-    // The before-action's program is started, not awaited, in step 1 and ended
-    // with the other processes from the directory in step 4 at the latest.
     const int programStep = run.StepOf(L"expandtask_before.log", "lumenox_task.exe");
     EXPECT_GE(programStep, 1);
     EXPECT_LE(programStep, 4);
