@@ -170,20 +170,16 @@ SilentRun::~SilentRun() {
 
 const testing_support::TracedRun& SilentRun::Run(const std::wstring& arguments, const std::wstring& program) {
     marks_.clear();
-    DWORD heldMs = 0;
     run_ = testing_support::RunTraced(
         program.empty() ? installation_.dir() + kUninstaller : program, arguments, temp_.path(),
-        [this, &heldMs](const std::string& trace) {
+        [this](const std::string& trace) {
             if (holdStep_ != 0 && StepEndedBy(trace) + 1 == holdStep_) {
-                const DWORD start = ::GetTickCount();
                 testing_support::WaitUntil([&] { return Log(holdLog_.c_str()).find(holdNeedle_) != std::string::npos; },
                                            kHoldWaitMs);
-                heldMs = ::GetTickCount() - start;
             }
             marks_.emplace_back(trace, ReadLogs());
         },
         kRunTimeoutMs);
-    run_.elapsedMs -= heldMs;
     return run_;
 }
 

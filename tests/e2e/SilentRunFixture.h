@@ -77,8 +77,7 @@ public:
 
     // At the mark that starts step `step` the next run waits (a bounded time)
     // until the log `name` shows `needle`: a program it started without waiting
-    // gets the time to show itself before the run may end it. The run's
-    // elapsedMs leaves the wait out.
+    // gets the time to show itself before the run may end it.
     void HoldAtStepUntilLogged(int step, const wchar_t* name, const std::string& needle);
     // Runs the installation's uninst.exe (or `program`) with `arguments` and waits for it.
     const testing_support::TracedRun& Run(const std::wstring& arguments, const std::wstring& program = {});

@@ -21,8 +21,6 @@ using namespace silent_run;
 using testing_support::Exists;
 using testing_support::ReadLines;
 
-constexpr DWORD kQuickRunMs = 5000;
-constexpr DWORD kFullRunMs = 15000;
 constexpr uint32_t kSecondsPerDay = 86400;
 constexpr uint32_t kInstalledDaysAgo = 5;
 constexpr uint32_t kClockSlackSeconds = 120;
@@ -80,7 +78,6 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     const auto& result = run.Run(L"/s");
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
-    EXPECT_LT(result.elapsedMs, kQuickRunMs);
     ASSERT_TRUE(run.StepMarksSeen()) << Joined(result.traces);
 
     EXPECT_EQ(run.StepOf(L"lumenox_viewer.log", "closed by 0x472"), kBeforeTheSequence);
@@ -174,7 +171,8 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     EXPECT_FALSE(Exists(ShellFolder(CSIDL_COMMON_PROGRAMS) + sample::kStartMenuFolder));
 }
 
-TEST(SilentRunTest, FullSizeInstallationGoesInSecondsAndItemsClimbingOutAreLeftAlone) {
+// How long it takes is the silent-run benchmark's business (bench/README.md).
+TEST(SilentRunTest, FullSizeInstallationGoesAndItemsClimbingOutAreLeftAlone) {
     SilentRun run(L"--climb-out");
     ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
     const sample::SampleLayout layout = sample::BuildLayout(sample::SetupOptions());
@@ -183,7 +181,6 @@ TEST(SilentRunTest, FullSizeInstallationGoesInSecondsAndItemsClimbingOutAreLeftA
     const auto& result = run.Run(L"/s");
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
-    EXPECT_LT(result.elapsedMs, kFullRunMs);
     EXPECT_TRUE(run.StepMarksSeen()) << Joined(result.traces);
     EXPECT_EQ(run.Reports().size(), 1u);
 

@@ -16,6 +16,10 @@ namespace {
 
 constexpr DWORD kQuickMs = 3000;
 
+// Under Wine explorer.exe, whose token the session methods take, runs only while
+// some process uses the desktop: each test of this program does.
+[[maybe_unused]] const HWND g_desktop = ::GetDesktopWindow();
+
 // A copy of the sleeper in its own directory, launched with a log of its command line.
 struct LaunchTarget {
     TempDir dir{L"launch dir"};  // a blank in the path: the quoting must hold
