@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Runs the whole suite on each build tree in turn, prints CTest's summary of
-# each once more at the end, and fails when any suite failed.
+# Checks the include layers of src/, then runs the whole suite on each build
+# tree in turn, prints CTest's summary of each once more at the end with the
+# test code's share of the code, and fails when the check or any suite failed
+# or the tests outgrew their share (LINES_MAX_RATIO).
 # Usage: test-all.sh BUILD_DIR...
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 status=0
 summaries=()
+echo "== include layers"
+bash "$here/check-layers.sh" || status=1
 for build in "$@"; do
     log="$build/last-test-run.txt"
     echo "== tests of $build"
@@ -19,4 +23,5 @@ done
 echo
 echo "== summaries"
 printf '%s\n' "${summaries[@]}"
+bash "$here/count-lines.sh" || status=1
 exit "$status"

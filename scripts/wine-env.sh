@@ -46,4 +46,6 @@ WINE="$(wine_loader_of "$_build/bin/uninst.exe")" || { unset _build _name; retur
 export WINE
 if command -v wineserver >/dev/null 2>&1; then WINESERVER=wineserver; else WINESERVER=/usr/lib/wine/wineserver; fi
 export WINESERVER
+# The session's desktop holder (wine-session.sh), kept outside the programs' directory.
+export WINE_SESSION_HOLD="$_build/session/desktop_hold.exe"
 unset _build _name

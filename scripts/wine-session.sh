@@ -31,6 +31,13 @@ wine_session_boot() {
     # the desktop process, which inherits its stderr.
     "$WINE64" wineboot >/dev/null 2>&1 </dev/null || true
     "$WINE64" rundll32.exe >/dev/null 2>&1 </dev/null || true
+    # Wine ends the desktop process soon after the last program on the desktop
+    # has gone and starts it again inside the next windowed one; a signed-in
+    # session always has its shell. The holder ends with the wineserver.
+    local hold="${WINE_SESSION_HOLD:-}"
+    if [ -n "$hold" ] && [ -f "$hold" ]; then
+        "$(wine_loader_of "$hold")" "$hold" >/dev/null 2>&1 </dev/null &
+    fi
 }
 
 wine_session_stop() {

@@ -27,6 +27,9 @@ constexpr int32_t kDefaultQueryAnswer = 1;
 
 HMODULE g_self = nullptr;
 
+// Written out here rather than taken from the uninstaller's app/LockAbi.h: the
+// stand-in is another vendor's library, so a slot the uninstaller gets wrong
+// shows up as a wrong call instead of moving both sides together.
 struct ILockKit : public IUnknown {
     virtual HRESULT __stdcall Reserved3() = 0;
     virtual HRESULT __stdcall Reserved4() = 0;

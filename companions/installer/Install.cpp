@@ -6,6 +6,7 @@
 
 #include "Setup.h"
 #include "SystemState.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "manifest/Settings.h"
 
@@ -23,22 +24,8 @@ constexpr wchar_t kActionRunLog[] = L"expandtask_before.log";
 constexpr uint32_t kAvoidedProductMask = 0x4;  // product 3 of lminfo.dat, which is not installed
 constexpr wchar_t kUtf16Bom[] = L"\xFEFF";
 
-std::string Xml(const std::wstring& text) {
-    std::string out;
-    for (char c : base::WideToUtf8(text)) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string Attr(const char* name, const std::wstring& value) {
-    return std::string(" ") + name + "=\"" + Xml(value) + "\"";
+    return std::string(" ") + name + "=\"" + base::XmlEscape(value) + "\"";
 }
 
 std::string Scramble(std::string text) {
@@ -160,7 +147,7 @@ bool MakeContent(const SampleFile& f, const std::wstring& installDir, const Setu
 // The 64-bit build of a stand-in when there is one beside the installer.
 std::wstring CompanionSource(const std::wstring& bin, const std::wstring& name) {
     const std::wstring native = bin + kNativeStandInsDir + name;
-    return FileExists(native) ? native : bin + name;
+    return base::FileIsPresent(native) ? native : bin + name;
 }
 
 bool Fail(const std::wstring& what) {
@@ -169,12 +156,12 @@ bool Fail(const std::wstring& what) {
 }
 
 bool LayDownFiles(const std::wstring& dir, const SetupOptions& options, const SampleLayout& layout) {
-    if (::SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr) != ERROR_SUCCESS && !DirectoryExists(dir)) {
+    if (::SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr) != ERROR_SUCCESS && !base::DirectoryIsPresent(dir)) {
         return Fail(L"cannot create " + dir);
     }
     for (const std::wstring& d : layout.dirs) {
         const std::wstring full = dir + d;
-        if (::SHCreateDirectoryExW(nullptr, full.c_str(), nullptr) != ERROR_SUCCESS && !DirectoryExists(full)) {
+        if (::SHCreateDirectoryExW(nullptr, full.c_str(), nullptr) != ERROR_SUCCESS && !base::DirectoryIsPresent(full)) {
             return Fail(L"cannot create " + full);
         }
     }
@@ -292,7 +279,7 @@ bool StartRunningParts(const std::wstring& dir, const SetupOptions& options) {
 
 int Install(const std::wstring& installDir, SetupOptions options) {
     const std::wstring dir = NormalizeDirectory(installDir);
-    options.mainProgram = FileExists(OwnDirectory() + kMainProgramFile);
+    options.mainProgram = base::FileIsPresent(OwnDirectory() + kMainProgramFile);
     const SampleLayout layout = BuildLayout(options);
     // The record comes first, so that --cleanup finds everything also after a failure.
     if (!SaveSetupRecord(dir, options)) {
@@ -337,21 +324,21 @@ int Cleanup(const std::wstring& installDir) {
                                      common + kCommonShortcut}) {
         ::DeleteFileW(link.c_str());
     }
-    if (!programs.empty()) RemoveTree(programs + kStartMenuFolder);
+    if (!programs.empty()) base::RemoveTree(programs + kStartMenuFolder);
 
     const SampleLayout layout = BuildLayout(options);
     for (const std::wstring& decoy : layout.decoyFiles) {
         ::SetFileAttributesW((dir + decoy).c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW((dir + decoy).c_str());
     }
-    for (const std::wstring& decoyDir : layout.climbDirs) RemoveTree(dir + decoyDir);
+    for (const std::wstring& decoyDir : layout.climbDirs) base::RemoveTree(dir + decoyDir);
     if (recorded && options.logDir.empty()) {
         const std::wstring actions = ActionDirectory(options);
         for (const wchar_t* name : {kActionCopyBefore, kActionCopyAfter, kActionRunLog}) {
             ::DeleteFileW((actions + name).c_str());
         }
     }
-    const bool gone = RemoveTree(dir) || !DirectoryExists(dir);
+    const bool gone = base::RemoveTree(dir) || !base::DirectoryIsPresent(dir);
     ::DeleteFileW(SetupRecordPath(dir).c_str());
     PrintLine(gone ? L"cleaned: " + dir : L"cleanup left files in " + dir);
     return gone ? kExitOk : kExitFailed;

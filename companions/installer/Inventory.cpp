@@ -5,6 +5,7 @@
 
 #include "Setup.h"
 #include "SystemState.h"
+#include "base/platform.h"
 #include "base/text.h"
 
 namespace sample {
@@ -70,16 +71,16 @@ Observation Observe(const std::wstring& installDir, const SetupOptions& options)
     o.dir = NormalizeDirectory(installDir);
     o.options = options;
     o.layout = BuildLayout(options);
-    o.dirPresent = DirectoryExists(o.dir);
+    o.dirPresent = base::DirectoryIsPresent(o.dir);
     for (const SampleFile& f : o.layout.files) {
-        const bool present = FileExists(o.dir + f.path);
+        const bool present = base::FileIsPresent(o.dir + f.path);
         o.files.Add(f.path, present);
         if (f.readOnly) o.readOnly.Add(f.path, present);
     }
-    for (const std::wstring& d : o.layout.dirs) o.dirs.Add(d, DirectoryExists(o.dir + d));
-    for (const std::wstring& d : o.layout.decoyFiles) o.decoys.Add(d, FileExists(o.dir + d));
-    o.manifest = FileExists(o.dir + kManifestName);
-    o.uninstaller = FileExists(o.dir + kUninstallerFile);
+    for (const std::wstring& d : o.layout.dirs) o.dirs.Add(d, base::DirectoryIsPresent(o.dir + d));
+    for (const std::wstring& d : o.layout.decoyFiles) o.decoys.Add(d, base::FileIsPresent(o.dir + d));
+    o.manifest = base::FileIsPresent(o.dir + kManifestName);
+    o.uninstaller = base::FileIsPresent(o.dir + kUninstallerFile);
 
     o.userKey = RegKeyExists(HKEY_CURRENT_USER, kProductKeyPath);
     const auto names = RegValueNames(HKEY_CURRENT_USER, kProductKeyPath);
@@ -110,11 +111,11 @@ Observation Observe(const std::wstring& installDir, const SetupOptions& options)
     const std::wstring user = FolderPath(Folder::UserDesktop);
     const std::wstring common = FolderPath(Folder::CommonDesktop);
     const std::wstring programs = FolderPath(Folder::CommonPrograms);
-    o.userLinks.Add(user + kUserShortcut, FileExists(user + kUserShortcut));
-    o.userLinks.Add(user + kUserToolsShortcut, FileExists(user + kUserToolsShortcut));
-    o.commonLinks.Add(common + kCommonShortcut, FileExists(common + kCommonShortcut));
-    o.foreignLink = FileExists(user + kForeignShortcut);
-    o.startMenu = DirectoryExists(programs + kStartMenuFolder);
+    o.userLinks.Add(user + kUserShortcut, base::FileIsPresent(user + kUserShortcut));
+    o.userLinks.Add(user + kUserToolsShortcut, base::FileIsPresent(user + kUserToolsShortcut));
+    o.commonLinks.Add(common + kCommonShortcut, base::FileIsPresent(common + kCommonShortcut));
+    o.foreignLink = base::FileIsPresent(user + kForeignShortcut);
+    o.startMenu = base::DirectoryIsPresent(programs + kStartMenuFolder);
     o.processes = ProcessesUnder(o.dir).size();
     o.viewerWindows = CountWindowsOfClass(kViewerClassName);
     return o;

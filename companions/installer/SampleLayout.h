@@ -14,6 +14,10 @@
 namespace sample {
 
 // ---- Names the product family fixes -----------------------------------------
+// Written out again rather than taken from the uninstaller's headers: the
+// installer stands for another program and must not share the product's code,
+// so a name the uninstaller gets wrong fails the tests instead of moving both
+// sides together.
 
 constexpr wchar_t kViewerClassName[] = L"Lumenox_{CAC78C77-BC1C-456d-A26A-57E1B59B18CC}";
 constexpr UINT kCloseViewerMessage = 0x472;

@@ -5,6 +5,7 @@
 #include <wincrypt.h>
 
 #include "base/com_ptr.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 
@@ -41,41 +42,6 @@ std::string ReadFileBytes(const std::wstring& path) {
     DWORD read = 0;
     while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
     return bytes;
-}
-
-bool FileExists(const std::wstring& path) {
-    const DWORD a = ::GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::wstring& path) {
-    const DWORD a = ::GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool RemoveTree(const std::wstring& path) {
-    std::wstring dir = path;
-    while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
-    if (dir.empty()) return false;
-    WIN32_FIND_DATAW data;
-    base::unique_find find(::FindFirstFileW((dir + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = dir + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(child.c_str());
-            }
-        } while (::FindNextFileW(find.get(), &data));
-    }
-    find.reset();
-    ::SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_DIRECTORY);
-    ::RemoveDirectoryW(dir.c_str());
-    return !DirectoryExists(dir);
 }
 
 std::wstring FileMd5(const std::wstring& path) {

@@ -12,10 +12,6 @@ namespace sample {
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
-bool FileExists(const std::wstring& path);       // present and not a directory
-bool DirectoryExists(const std::wstring& path);
-// Removes a tree, clearing read-only attributes first; true when it is gone.
-bool RemoveTree(const std::wstring& path);
 // MD5 of a file's content as 32 lower-case hexadecimal digits; empty on failure.
 std::wstring FileMd5(const std::wstring& path);
 // Directory of the running executable, with a trailing backslash.

@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "app/SdkAbi.h"
 #include "../common/CompanionLog.h"
+#include "base/SdkAbi.h"
 
 namespace {
 

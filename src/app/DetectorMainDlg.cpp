@@ -46,6 +46,7 @@ base::unique_hicon LoadWizardIcon(int widthMetric, int heightMetric) {
 QDetectorMainDlg::QDetectorMainDlg(OptionSource options)
     : options_(std::move(options)), installDir_(options_.installDir) {
     SetOwnerPaintHook(true);
+    SetPresentListener(&frameMark_);
     ui::LoadSkins();
     ui::LoadStyles();
     ui::LoadStrings();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/FrameMark.h"
 #include "app/Options.h"
 #include "base/unique_any.h"
 #include "manifest/FileConfig.h"
@@ -86,6 +87,7 @@ private:
     int result_ = 0;
     base::unique_hicon bigIcon_;
     base::unique_hicon smallIcon_;
+    FirstFrameMark frameMark_{"uninst: wizard first frame\n"};
 };
 
 }  // namespace app

@@ -55,6 +55,7 @@ uint32_t QLiteMsgbox::ShowModal() {
     ended_ = false;
     Shadow().SetSize(shadowSize);
     Shadow().SetPaintHook(this);
+    View().SetPresentListener(&frameMark_);
     ui::LxModalSession session;
     if (!Create(session.Owner())) return 0;
     session.Show(hwnd(), bringToForeground != 0);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/FrameMark.h"
 #include "ui/host/LxDialogImpl.h"
 #include "ui/host/LxShadowWnd.h"
 
@@ -92,6 +93,7 @@ private:
     std::wstring text_;
     uint32_t result_ = 0;
     bool ended_ = false;
+    FirstFrameMark frameMark_{"uninst: box first frame\n"};
 };
 
 }  // namespace app

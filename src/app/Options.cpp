@@ -5,9 +5,11 @@
 
 #include <cwctype>
 
+#include "base/XmlConfigDocument.h"
+#include "base/platform.h"
 #include "base/unique_any.h"
-#include "manifest/XmlConfigDocument.h"
 #include "removal/Paths.h"
+#include "removal/SelfRemovalScript.h"
 
 namespace app {
 
@@ -26,7 +28,7 @@ bool IsPacketFlagOn(const std::wstring& installDir, const char* name) {
 
 OptionSource OptionSource::Current() {
     const wchar_t* line = ::GetCommandLineW();
-    return OptionSource{line ? line : L"", removal::GetExeDirectoryWithSeparator()};
+    return OptionSource{line ? line : L"", base::GetExeDirectoryWithSeparator()};
 }
 
 bool HasSilentSwitch(std::wstring_view commandLine) {
@@ -50,8 +52,8 @@ bool IsFlagOn(const std::wstring& value) { return value == L"1"; }
 
 bool ReadPacketAttribute(const std::wstring& installDir, const char* name, std::wstring& value) {
     value.clear();
-    manifest::XmlConfigDocument doc;
-    if (!doc.LoadFile(installDir + kManifestFileName)) return false;
+    base::XmlConfigDocument doc;
+    if (!doc.LoadFile(installDir + removal::kManifestFileName)) return false;
     if (!doc.SelectPath(kPacketPath)) return false;
     return doc.GetWideAttribute(name, value);
 }
@@ -61,12 +63,14 @@ bool IsSilentRun(const OptionSource& source) {
 }
 
 bool IsSkipRun(const OptionSource& source) {
-    manifest::XmlConfigDocument doc;
-    if (!doc.LoadFile(source.installDir + kManifestFileName) || !doc.SelectPath(kPacketPath)) return false;
-    const int count = CountArguments(source.commandLine);
-    if (count != 1 && count != -1) return false;
+    base::XmlConfigDocument doc;
+    if (!doc.LoadFile(source.installDir + removal::kManifestFileName) || !doc.SelectPath(kPacketPath)) return false;
+    // The flag first: counting the arguments loads the shell library, which a
+    // run without the flag does not need before its first window.
     std::wstring value;
-    return doc.GetWideAttribute(kSkipAttr, value) && IsFlagOn(value);
+    if (!doc.GetWideAttribute(kSkipAttr, value) || !IsFlagOn(value)) return false;
+    const int count = CountArguments(source.commandLine);
+    return count == 1 || count == -1;
 }
 
 std::wstring ReadProductName(const OptionSource& source) {

@@ -5,11 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "removal/SelfRemovalScript.h"
-
 namespace app {
 
-using removal::kManifestFileName;
 constexpr wchar_t kSilentSwitch[] = L"/s";
 constexpr wchar_t kUnchangeRegSwitch[] = L"/unchange_reg";
 

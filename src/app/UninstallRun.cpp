@@ -9,9 +9,11 @@
 #include "app/LockAbi.h"
 #include "app/Options.h"
 #include "base/com_ptr.h"
+#include "base/platform.h"
 #include "base/unique_any.h"
 #include "manifest/ExpandTask.h"
 #include "manifest/FileConfig.h"
+#include "manifest/InstalledItems.h"
 #include "manifest/Settings.h"
 #include "removal/FileRemoval.h"
 #include "removal/Launch.h"
@@ -32,18 +34,11 @@ constexpr int32_t kLockKindFirst = 1;
 constexpr int32_t kLockKindSecond = 2;
 constexpr int kStepsDone = 18;
 
+// Any value of four bytes counts, whatever its type.
 bool ReadDword(HKEY root, const wchar_t* subkey, const wchar_t* name, uint32_t& value, REGSAM view = 0) {
     base::unique_hkey key;
     if (::RegOpenKeyExW(root, subkey, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return false;
-    DWORD type = 0;
-    DWORD data = 0;
-    DWORD size = sizeof(data);
-    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS ||
-        size != sizeof(data)) {
-        return false;
-    }
-    value = data;
-    return true;
+    return base::ReadRegistryDword(key.get(), name, value, /*anyType=*/true);
 }
 
 void AskThenAct(lockkit::ILockObject* lock, const std::vector<const wchar_t*>& params, uint32_t tid1, uint32_t tid2,
@@ -60,15 +55,10 @@ void MarkStep(int step) {
 }
 
 void DeleteIfPresent(const std::wstring& path) {
-    if (IsFilePresent(path)) removal::DeleteFileOrDefer(path);
+    if (base::FileIsPresent(path)) removal::DeleteFileOrDefer(path);
 }
 
 }  // namespace
-
-bool IsFilePresent(const std::wstring& path) {
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 uint32_t NextProgressPercent(uint32_t percent, bool workerEnded) {
     percent += kProgressStep;
@@ -144,7 +134,7 @@ std::wstring DocumentKitArguments(const std::wstring& kitInstallDir) {
 void PrepareDocumentKit(const std::wstring& installDir) {
     const std::wstring exe = installDir + kDocKitExeName;
     const std::wstring data = installDir + kDocKitDataName;
-    if (!IsFilePresent(exe) || !IsFilePresent(data)) return;
+    if (!base::FileIsPresent(exe) || !base::FileIsPresent(data)) return;
     wchar_t value[MAX_PATH] = {};
     ::GetPrivateProfileStringW(kDocKitSection, kDocKitInstallDirKey, L"", value, MAX_PATH, data.c_str());
     const std::wstring arguments = DocumentKitArguments(value);
@@ -165,7 +155,7 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
     // A volume root, a system folder or a user's shell folder runs far more than the product.
     if (!removal::IsProtectedFolder(dir)) removal::KillProcessesUnderDirectory(dir);
     MarkStep(5);
-    if (IsFilePresent(dir + kServiceExeName)) {
+    if (base::FileIsPresent(dir + kServiceExeName)) {
         removal::KillProcessesByPath(dir + kServiceExeName);
         ::Sleep(kServiceKillSettleMs);
     }
@@ -184,18 +174,18 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
 
     MarkStep(11);
     dialog.fileConfigList_.SetDirectory(dir);
-    dialog.fileConfigList_.LoadFileConfigList(dir + kManifestFileName);
+    dialog.fileConfigList_.LoadFileConfigList(dir + removal::kManifestFileName);
 
     MarkStep(12);
-    const std::wstring manifestPath = dir + kManifestFileName;
-    const bool manifestOpens = IsFilePresent(manifestPath) && [&] {
+    const std::wstring manifestPath = dir + removal::kManifestFileName;
+    const bool manifestOpens = base::FileIsPresent(manifestPath) && [&] {
         // Closed right after the test, so the manifest goes with the other files.
         base::unique_hfile probe(::CreateFileW(manifestPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         return probe.valid();
     }();
     if (manifestOpens) {
-        removal::RemoveInstalledFiles(dir, dialog.removalDir_);
+        manifest::RemoveInstalledFiles(dir, dialog.removalDir_);
         if (dialog.finishTarget_ != nullptr) ::PostMessageW(dialog.finishTarget_, kFinishMessage, 0, 0);
     }
 

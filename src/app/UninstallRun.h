@@ -31,9 +31,6 @@ constexpr wchar_t kUninstallCountValue[] = L"uninstall_count";
 constexpr wchar_t kClassRegistrationKey[] =
     L"CLSID\\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\\Implemented Categories\\{A5F7140E-4311-4ef9-AABC-F55941B5EBE5}";
 
-// A file counts as present when its attributes can be read and it is not a directory.
-bool IsFilePresent(const std::wstring& path);
-
 // One progress tick: 10 points more, 99 while the worker lives from 90 on,
 // 100 once it has ended.
 uint32_t NextProgressPercent(uint32_t percent, bool workerEnded);
@@ -57,7 +54,8 @@ void PrepareDocumentKit(const std::wstring& installDir);
 // Arguments for the document kit's uninstaller.
 std::wstring DocumentKitArguments(const std::wstring& kitInstallDir);
 
-// The seventeen steps, on the calling thread.
+// The seventeen steps, on the calling thread. Each begins with its trace mark
+// "uninst: step N" (1 to 17); "uninst: step 18" marks the end.
 void RunUninstallSequence(QDetectorMainDlg& dialog);
 
 }  // namespace app

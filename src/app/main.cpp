@@ -5,11 +5,12 @@
 
 #include "app/DetectorMainDlg.h"
 #include "app/Firewall.h"
-#include "app/SdkLibrary.h"
 #include "app/SingleInstance.h"
 #include "app/StepBarrier.h"
+#include "base/SdkLibrary.h"
+#include "base/platform.h"
 #include "manifest/ExpandTask.h"
-#include "removal/Paths.h"
+#include "report/Report.h"
 #include "ui/LxApp.h"
 
 namespace {
@@ -21,13 +22,13 @@ void RunUninstaller(HINSTANCE instance) {
     // Every file and library of the run is found through the executable's own
     // directory. Without it, names alone would reach the current directory and
     // the library search path: then nothing is done at all.
-    const std::wstring ownDirectory = removal::GetExeDirectoryWithSeparator();
+    const std::wstring ownDirectory = base::GetExeDirectoryWithSeparator();
     if (ownDirectory.empty()) return;
 
     ui::RegisterListMessages();
     ui::DwmApi::Get();
 
-    std::wstring sectionName = app::LookupProductValue(app::kSingleInstanceKey);
+    std::wstring sectionName = base::LookupProductValue(app::kSingleInstanceKey);
     // An SDK without a value for the name would leave the section unnamed and
     // the guard without effect.
     if (sectionName.empty()) sectionName = app::kSingleInstanceKey;
@@ -41,9 +42,10 @@ void RunUninstaller(HINSTANCE instance) {
     // right before its first window of those classes. Loading the library at
     // start costs every windowless run the display driver and theme set-up.
 
+    report::ConnectTagReports();
     app::RunStep([&] { manifest::ExpandTaskList::Instance().Load(ownDirectory + manifest::kExpandTaskFileName); });
 
-    const std::wstring selfPath = removal::GetModulePath(nullptr);
+    const std::wstring selfPath = base::GetModulePath(nullptr);
     app::RunStep([&] { app::AddFirewallException(selfPath); });
     ::OutputDebugStringA("uninst: started\n");
     {

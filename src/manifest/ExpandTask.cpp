@@ -4,20 +4,19 @@
 #include <utility>
 #include <vector>
 
+#include "base/XmlConfigDocument.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/Md5.h"
 #include "manifest/Settings.h"
-#include "manifest/XmlConfigDocument.h"
 #include "removal/Paths.h"
-#include "report/Report.h"
 #include "tinyxml.h"
 
 namespace manifest {
 
 namespace {
 
-constexpr DWORD kListLockSpinCount = 2000;
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 constexpr size_t kUtf8BomBytes = 3;
 constexpr int kHexRadix = 16;
@@ -30,25 +29,9 @@ constexpr std::array<const wchar_t*, 24> kReservedDeviceNames = {
     L"CON",  L"PRN",  L"AUX",  L"NUL",  L"COM1", L"COM2", L"COM3",   L"COM4",   L"COM5", L"COM6", L"COM7", L"COM8",
     L"COM9", L"LPT1", L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6",   L"LPT7",   L"LPT8", L"LPT9", L"CONIN$", L"CONOUT$"};
 
-class LockGuard {
-public:
-    explicit LockGuard(CRITICAL_SECTION& lock) : lock_(lock) { ::EnterCriticalSection(&lock_); }
-    ~LockGuard() { ::LeaveCriticalSection(&lock_); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-
-private:
-    CRITICAL_SECTION& lock_;
-};
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
-
-// Present: attributes readable and not a directory.
-bool FileIsPresent(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 
 template <typename Visit>
 void ForEachComponent(std::wstring_view path, Visit visit) {
@@ -80,12 +63,12 @@ bool IsReservedDeviceComponent(std::wstring_view component) {
 
 // Parses the text as UTF-8 XML into `doc`, keeping whatever the parser built
 // before an error: the partial tree is written out again and read back.
-void LoadLeniently(XmlConfigDocument& doc, std::string_view text) {
+void LoadLeniently(base::XmlConfigDocument& doc, std::string_view text) {
     std::string plain(text.substr(0, text.find('\0')));
     if (plain.compare(0, kUtf8BomBytes, kUtf8Bom) == 0) plain.erase(0, kUtf8BomBytes);
     if (plain.empty()) return;
     TiXmlDocument parsed;
-    if (!ParseXmlText(parsed, plain, base::XmlEncoding::Utf8)) return;  // refused: as if no root was built
+    if (!base::ParseXmlText(parsed, plain, base::XmlEncoding::Utf8)) return;  // refused: as if no root was built
     std::string source;
     if (!parsed.Error()) {
         source = std::move(plain);
@@ -105,7 +88,7 @@ void LoadLeniently(XmlConfigDocument& doc, std::string_view text) {
 
 std::string ScrambleExpandTaskText(std::string_view bytes) {
     std::string out(bytes);
-    for (char& c : out) c = static_cast<char>(static_cast<unsigned char>(c) ^ kScrambleKey);
+    for (char& c : out) c = static_cast<char>(static_cast<unsigned char>(c) ^ base::kScrambleKey);
     return out;
 }
 
@@ -116,7 +99,7 @@ bool HasDotDotComponent(std::wstring_view path) {
 }
 
 bool IsRefusedTagPath(std::wstring_view path) {
-    if (path.size() >= removal::kMaxPathChars) return true;
+    if (path.size() >= base::kMaxPathChars) return true;
     if (HasDotDotComponent(path)) return true;
     const bool driveQualified = path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == L':' &&
                                 IsSeparator(path[2]);
@@ -162,16 +145,22 @@ void ITag::SetContext(int32_t needreport, int32_t src, int32_t senceid) {
     senceid_ = senceid;
 }
 
+namespace {
+TagReportHook g_reportHook = nullptr;
+}  // namespace
+
+void SetTagReportHook(TagReportHook hook) { g_reportHook = hook; }
+
 void ITag::ReportResult(int code) {
     last_result_ = code;
     // No record format exists for action results; the hook only brings the
     // report object (and with it the install time) into being early.
-    if (needreport_ != 0) report::CSingletonReport::Instance();
+    if (needreport_ != 0 && g_reportHook != nullptr) g_reportHook();
 }
 
 // ---- CRunExeTag -------------------------------------------------------------------
 
-int CRunExeTag::Parse(XmlConfigDocument& doc) {
+int CRunExeTag::Parse(base::XmlConfigDocument& doc) {
     param_.clear();
     doc.GetWideAttribute("param", param_);
     const bool hasPath = doc.GetWideAttribute("path", path_);
@@ -190,7 +179,7 @@ int CRunExeTag::Execute() {
         return 0;
     }
     removal::ExpandPathMacros(path_);
-    if (!FileIsPresent(path_)) {
+    if (!base::FileIsPresent(path_)) {
         ReportResult(kTagExeMissing);
         return 0;
     }
@@ -208,26 +197,17 @@ int CRunExeTag::Execute() {
         ReportResult(kTagExeDigestMismatch);
         return 0;
     }
-    std::wstring commandLine = L"\"" + path_ + L"\" " + param_;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWDEFAULT;
-    PROCESS_INFORMATION info = {};
+    base::ProcessStart how;
     // The verified path also as application name: no search, no ".exe" appended.
-    const bool started = ::CreateProcessW(path_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                          nullptr, &startup, &info) != FALSE;
-    if (started) {
-        base::unique_handle process(info.hProcess);
-        base::unique_handle thread(info.hThread);
-    }
+    how.application = path_.c_str();
+    const bool started = static_cast<bool>(base::StartProcess(L"\"" + path_ + L"\" " + param_, how));
     ReportResult(started ? kTagExeStarted : kTagExeNotStarted);
     return started ? 1 : 0;
 }
 
 // ---- CCopyFileTag -------------------------------------------------------------------
 
-int CCopyFileTag::Parse(XmlConfigDocument& doc) {
+int CCopyFileTag::Parse(base::XmlConfigDocument& doc) {
     const bool hasSource = doc.GetWideAttribute("srcfile", srcfile_);
     const bool hasDestination = doc.GetWideAttribute("destfile", destfile_);
     valid_ = (hasSource && hasDestination) ? 1 : 0;
@@ -245,7 +225,7 @@ int CCopyFileTag::Execute() {
     }
     removal::ExpandPathMacros(srcfile_);
     removal::ExpandPathMacros(destfile_);
-    if (!FileIsPresent(srcfile_)) {
+    if (!base::FileIsPresent(srcfile_)) {
         ReportResult(kTagCopySourceMissing);
         return 0;
     }
@@ -261,7 +241,7 @@ int CCopyFileTag::Execute() {
 
 CAvoidProductTag::CAvoidProductTag(InstalledMaskSource installedMask) : installed_mask_(std::move(installedMask)) {}
 
-int CAvoidProductTag::Parse(XmlConfigDocument& doc) {
+int CAvoidProductTag::Parse(base::XmlConfigDocument& doc) {
     std::string text;
     valid_ = doc.GetRawAttribute("aovid", text) ? 1 : 0;
     if (valid_) mask_ = ParseHexMask(text);
@@ -286,37 +266,13 @@ std::unique_ptr<ITag> CreateTag(const std::wstring& name) {
 
 // ---- ExpandTaskList -------------------------------------------------------------------
 
-namespace {
-
-volatile LONG g_listClaimed = 0;
-ExpandTaskList* volatile g_list = nullptr;
-
-ExpandTaskList* PublishedList() {
-    return static_cast<ExpandTaskList*>(
-        ::InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_list), nullptr, nullptr));
-}
-
-// Deletes the process's list at exit.
-struct Destoryer {
-    ~Destoryer() {
-        delete PublishedList();
-        ::InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_list), nullptr);
-    }
-} g_listDestroyer;
-
-}  // namespace
-
 ExpandTaskList& ExpandTaskList::Instance() {
-    if (ExpandTaskList* list = PublishedList()) return *list;
-    if (::InterlockedCompareExchange(&g_listClaimed, 1, 0) == 0) {
-        ::InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_list), new ExpandTaskList());
-    }
-    ExpandTaskList* list = nullptr;
-    while ((list = PublishedList()) == nullptr) ::Sleep(0);
-    return *list;
+    // Created on first use and deleted at exit.
+    static ExpandTaskList list;
+    return list;
 }
 
-ExpandTaskList::ExpandTaskList() { ::InitializeCriticalSectionAndSpinCount(&lock_, kListLockSpinCount); }
+ExpandTaskList::ExpandTaskList() = default;
 
 ExpandTaskList::~ExpandTaskList() {
     for (Queue* queue : {&before_, &after_}) {
@@ -326,17 +282,16 @@ ExpandTaskList::~ExpandTaskList() {
         }
         queue->clear();
     }
-    ::DeleteCriticalSection(&lock_);
 }
 
 bool ExpandTaskList::Load(const std::wstring& path) {
     std::string text;
-    if (!ReadScrambledText(path, text)) text.clear();
+    if (!base::ReadScrambledText(path, text)) text.clear();
     return LoadText(text);
 }
 
 bool ExpandTaskList::LoadText(std::string_view text) {
-    XmlConfigDocument doc;
+    base::XmlConfigDocument doc;
     LoadLeniently(doc, text);
     loaded_ = 0;
     if (!doc.SelectPath(nullptr)) return false;
@@ -360,13 +315,13 @@ bool ExpandTaskList::LoadText(std::string_view text) {
     return loaded_ != 0;
 }
 
-void ExpandTaskList::FillQueue(XmlConfigDocument& doc, Queue& queue) {
+void ExpandTaskList::FillQueue(base::XmlConfigDocument& doc, Queue& queue) {
     if (!doc.EnterChild(nullptr)) return;
     do {
-        const QUTF8ToUTF16Ex name(doc.CursorName().c_str());
+        const base::QUTF8ToUTF16Ex name(doc.CursorName().c_str());
         std::unique_ptr<ITag> tag = CreateTag(name.c_str());
         if (!tag) continue;
-        LockGuard guard(lock_);
+        std::lock_guard<std::mutex> guard(lock_);
         tag->Parse(doc);  // queued whatever it answered: an invalid action reports itself when run
         tag->SetContext(needreport_, src_, senceid_);
         queue.push_back(std::move(tag));

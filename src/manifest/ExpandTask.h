@@ -9,12 +9,16 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
+namespace base {
+class XmlConfigDocument;
+}
+
 namespace manifest {
 
-class XmlConfigDocument;
 
 constexpr wchar_t kExpandTaskFileName[] = L"expandtask.dat";
 
@@ -36,7 +40,7 @@ enum TagResult : int {
 // ---- Pure helpers -------------------------------------------------------------
 
 // Both directions of the action file's byte scrambling (XOR with the key byte);
-// unlike UnscrambleText it keeps every byte, so any text can be scrambled.
+// unlike base::UnscrambleText it keeps every byte, so any text can be scrambled.
 std::string ScrambleExpandTaskText(std::string_view bytes);
 
 // True when a component (split at "\" and "/") consists only of dots, blanks,
@@ -56,6 +60,11 @@ uint32_t ParseHexMask(std::string_view text);
 
 // ---- Actions ------------------------------------------------------------------
 
+// Called when an action with reporting on reports its result; the program
+// sets it to bring its usage-report object into being. None by default.
+using TagReportHook = void (*)();
+void SetTagReportHook(TagReportHook hook);
+
 class ITag {
 public:
     ITag() = default;
@@ -63,13 +72,13 @@ public:
     ITag& operator=(const ITag&) = delete;
 
     // The document's cursor is the action element; returns non-zero when valid.
-    virtual int Parse(XmlConfigDocument& doc) = 0;
+    virtual int Parse(base::XmlConfigDocument& doc) = 0;
     // Non-zero on success.
     virtual int Execute() = 0;
     virtual int AfterRun() = 0;
     virtual void SetContext(int32_t needreport, int32_t src, int32_t senceid);
-    // With needreport set, makes sure the usage-report object exists; the code
-    // itself goes nowhere else (it is kept for inspection).
+    // With needreport set, calls the report hook; the code itself goes
+    // nowhere else (it is kept for inspection).
     virtual void ReportResult(int code);
     virtual ~ITag();
 
@@ -91,7 +100,7 @@ private:
 // "execute": runs a program whose content matches an MD5 digest.
 class CRunExeTag : public ITag {
 public:
-    int Parse(XmlConfigDocument& doc) override;
+    int Parse(base::XmlConfigDocument& doc) override;
     int Execute() override;
     int AfterRun() override { return 1; }
 
@@ -110,7 +119,7 @@ private:
 // "copyfile": copies a file over its destination.
 class CCopyFileTag : public ITag {
 public:
-    int Parse(XmlConfigDocument& doc) override;
+    int Parse(base::XmlConfigDocument& doc) override;
     int Execute() override;
     int AfterRun() override { return 1; }
 
@@ -131,7 +140,7 @@ public:
     // The installed-product mask comes from the source (the process's own by default).
     explicit CAvoidProductTag(InstalledMaskSource installedMask = {});
 
-    int Parse(XmlConfigDocument& doc) override;
+    int Parse(base::XmlConfigDocument& doc) override;
     int Execute() override;
     int AfterRun() override { return 1; }
 
@@ -189,11 +198,11 @@ public:
 private:
     using Queue = std::deque<std::unique_ptr<ITag>>;
     // The cursor is the group element; it is back there afterwards.
-    void FillQueue(XmlConfigDocument& doc, Queue& queue);
+    void FillQueue(base::XmlConfigDocument& doc, Queue& queue);
 
     Queue before_;
     Queue after_;
-    CRITICAL_SECTION lock_;
+    std::mutex lock_;
     int32_t loaded_ = 0;
     int32_t needbeforecondition_ = 0;
     int32_t stop_ = 0;

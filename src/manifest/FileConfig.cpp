@@ -1,8 +1,8 @@
 #include "manifest/FileConfig.h"
 
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
+#include "base/XmlConfigDocument.h"
 #include "manifest/InstallLoader.h"
-#include "manifest/XmlConfigDocument.h"
 #include "removal/PathContainment.h"
 #include "removal/Registry.h"
 
@@ -11,8 +11,8 @@ namespace {
 
 constexpr char kConfigElement[] = "config";
 
-const app::ProductValueLookup& LookupOf(const ManifestEnvironment& env) {
-    return env.lookup ? *env.lookup : app::ProductValueLookup::Instance();
+const base::ProductValueLookup& LookupOf(const ManifestEnvironment& env) {
+    return env.lookup ? *env.lookup : base::ProductValueLookup::Instance();
 }
 
 // Visits the item's first "config" child and every element after it, whatever
@@ -20,7 +20,7 @@ const app::ProductValueLookup& LookupOf(const ManifestEnvironment& env) {
 // not visited. The cursor is back on the item afterwards. False when the item
 // has no "config" child.
 template <typename Visit>
-bool ForEachConfigEntry(XmlConfigDocument& document, Visit visit) {
+bool ForEachConfigEntry(base::XmlConfigDocument& document, Visit visit) {
     if (!document.EnterChild(kConfigElement)) return false;
     do {
         std::wstring mode;
@@ -47,12 +47,12 @@ void CFileConfigAbstract::MakeFullPath(const std::wstring& installDir) {
     path_ = directory + L"\\" + relative_;
 }
 
-void CFileConfigAbstract::ReadPath(const XmlConfigDocument& document, const std::wstring& installDir) {
+void CFileConfigAbstract::ReadPath(const base::XmlConfigDocument& document, const std::wstring& installDir) {
     document.GetRawAttribute("path", rawPath_);
     MakeFullPath(installDir);
 }
 
-void CFileConfigAbstract::ExecuteEntry(const XmlConfigDocument& document, const std::wstring& mode,
+void CFileConfigAbstract::ExecuteEntry(const base::XmlConfigDocument& document, const std::wstring& mode,
                                        const ShellEnvironment& shell) {
     std::unique_ptr<CInstallInfo> entry = CreateInstallInfo(mode, path_, shell);
     if (!entry) return;
@@ -60,7 +60,7 @@ void CFileConfigAbstract::ExecuteEntry(const XmlConfigDocument& document, const 
     entries_.back()->Execute(document);
 }
 
-void CCommonFileConfig::LoadItem(XmlConfigDocument& document, const std::wstring& installDir,
+void CCommonFileConfig::LoadItem(base::XmlConfigDocument& document, const std::wstring& installDir,
                                  const ManifestEnvironment& env) {
     std::string flag;
     if (document.GetRawAttribute("mainprogram", flag)) return;
@@ -68,7 +68,7 @@ void CCommonFileConfig::LoadItem(XmlConfigDocument& document, const std::wstring
     ForEachConfigEntry(document, [&](const std::wstring& mode) { ExecuteEntry(document, mode, env.shell); });
 }
 
-int32_t CMainProgramCorrelation::LoadMainProgram(XmlConfigDocument& document, const std::wstring& installDir,
+int32_t CMainProgramCorrelation::LoadMainProgram(base::XmlConfigDocument& document, const std::wstring& installDir,
                                                  const ManifestEnvironment& env) {
     std::string flag;
     if (!document.GetRawAttribute("mainprogram", flag)) return 0;
@@ -95,7 +95,7 @@ void CMainProgramCorrelation::RemoveUninstallInfoKey(const std::wstring& install
         loader.Init(kInstallLoaderKindExe, path_);
         loader.Run();
     }
-    const app::ProductValueLookup& lookup = LookupOf(env);
+    const base::ProductValueLookup& lookup = LookupOf(env);
     removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, lookup.Lookup(removal::kUninstallInfoValueKey),
                                 removal::kInstallerView);
     removal::CCommonRegister::Instance();
@@ -103,7 +103,7 @@ void CMainProgramCorrelation::RemoveUninstallInfoKey(const std::wstring& install
 }
 
 void FileConfigList::LoadFileConfigList(const std::wstring& manifestPath) {
-    XmlConfigDocument document;
+    base::XmlConfigDocument document;
     if (!document.LoadFile(manifestPath)) return;
     if (!document.SelectPath(kFileItemsPath)) return;
     do {

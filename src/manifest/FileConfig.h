@@ -12,13 +12,13 @@
 #include "manifest/InstallInfo.h"
 #include "manifest/Shortcut.h"
 
-namespace app {
+namespace base {
 class ProductValueLookup;
+class XmlConfigDocument;
 }
 
 namespace manifest {
 
-class XmlConfigDocument;
 
 // Element path of the manifest's file items.
 constexpr char kFileItemsPath[] = "packet\\installfile\\filelist\\item";
@@ -30,7 +30,7 @@ constexpr char kFlagOn[] = "1";
 struct ManifestEnvironment {
     ShellEnvironment shell = ShellEnvironment::Platform();
     // nullptr: the process-wide lookup.
-    const app::ProductValueLookup* lookup = nullptr;
+    const base::ProductValueLookup* lookup = nullptr;
 };
 
 // A new entry of the kind the mode names (compared exactly), or nullptr for any
@@ -58,9 +58,9 @@ public:
 
 protected:
     // Reads "path" from the element under the cursor and makes it full.
-    void ReadPath(const XmlConfigDocument& document, const std::wstring& installDir);
+    void ReadPath(const base::XmlConfigDocument& document, const std::wstring& installDir);
     // Creates, stores and executes the entry of the element under the cursor.
-    void ExecuteEntry(const XmlConfigDocument& document, const std::wstring& mode, const ShellEnvironment& shell);
+    void ExecuteEntry(const base::XmlConfigDocument& document, const std::wstring& mode, const ShellEnvironment& shell);
 
     std::string rawPath_;
     std::wstring relative_;
@@ -73,7 +73,7 @@ class CCommonFileConfig : public CFileConfigAbstract {
 public:
     // Cursor on the item; the cursor is back on the item afterwards. An item
     // marked "mainprogram" is left empty.
-    void LoadItem(XmlConfigDocument& document, const std::wstring& installDir, const ManifestEnvironment& env);
+    void LoadItem(base::XmlConfigDocument& document, const std::wstring& installDir, const ManifestEnvironment& env);
 };
 
 // The viewer's main program, filled by the items marked "mainprogram" = "1".
@@ -82,7 +82,7 @@ public:
     // Cursor on the item; the cursor is back on the item afterwards.
     // 0: not a main-program item (or one without entries), to be loaded as an
     // ordinary item; 1: consumed (including items whose flag is not "1").
-    virtual int32_t LoadMainProgram(XmlConfigDocument& document, const std::wstring& installDir,
+    virtual int32_t LoadMainProgram(base::XmlConfigDocument& document, const std::wstring& installDir,
                                     const ManifestEnvironment& env);
 
     // Runs the main program once with "/setdefault:0", then deletes the

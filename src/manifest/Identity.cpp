@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/platform.h"
 #include "base/unique_any.h"
 #include "manifest/Settings.h"
 #include "removal/Registry.h"
@@ -39,36 +40,11 @@ std::string WideToAnsi(const std::wstring& text, UINT codePage) {
     return out;
 }
 
-bool ReadDword(HKEY key, const wchar_t* name, uint32_t& out) {
-    DWORD type = 0;
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(value)) {
-        return false;
-    }
-    out = value;
-    return true;
-}
-
 // Plain or expandable string, not expanded; at most maxChars characters with
 // the terminator. False when absent, too long or of another type.
-bool ReadString(HKEY key, const wchar_t* name, std::wstring& out, DWORD maxChars = kMaxIdentityTextChars) {
+bool ReadIdentityText(HKEY key, const wchar_t* name, std::wstring& out, DWORD maxChars = kMaxIdentityTextChars) {
     out.clear();
-    DWORD type = 0;
-    DWORD bytes = 0;
-    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    if (bytes > maxChars * sizeof(wchar_t)) return false;
-    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
-    DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    value.resize(wcsnlen(value.c_str(), value.size()));
-    out = std::move(value);
-    return true;
+    return base::ReadRegistryString(key, name, maxChars * sizeof(wchar_t), out);
 }
 
 void WriteString(HKEY key, const wchar_t* name, const std::wstring& value) {
@@ -158,26 +134,26 @@ std::wstring GenerateInstallUuid() { return GenerateInstallUuid(SystemUuidClock(
 void LoadIdentity(ViewerSettings& settings) {
     {
         base::unique_hkey key;
-        if (::RegOpenKeyExW(HKEY_CURRENT_USER, kProductKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
-            ReadDword(key.get(), L"tid1", settings.tid1);
-            ReadDword(key.get(), L"tid2", settings.tid2);
-            ReadDword(key.get(), L"id", settings.id);
-            ReadDword(key.get(), L"installtime", settings.installtime);
-            ReadString(key.get(), L"uuid", settings.uuid);
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+            base::ReadRegistryDword(key.get(), L"tid1", settings.tid1);
+            base::ReadRegistryDword(key.get(), L"tid2", settings.tid2);
+            base::ReadRegistryDword(key.get(), L"id", settings.id);
+            base::ReadRegistryDword(key.get(), L"installtime", settings.installtime);
+            ReadIdentityText(key.get(), L"uuid", settings.uuid);
         }
     }
 
     if (settings.uuid.empty()) {
-        const HKEY root = removal::ParseRootKeyName(L"HKEY_CURRENT_USER");
+        const HKEY root = base::ParseRootKeyName(L"HKEY_CURRENT_USER");
         base::unique_hkey key;
-        if (root != nullptr && ::RegOpenKeyExW(root, kProductKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
-            ReadString(key.get(), L"uuid", settings.uuid);
+        if (root != nullptr && ::RegOpenKeyExW(root, removal::kProductKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+            ReadIdentityText(key.get(), L"uuid", settings.uuid);
         }
         if (settings.uuid.empty()) {
             settings.uuid = GenerateInstallUuid();
             base::unique_hkey writable;
             if (root != nullptr &&
-                ::RegCreateKeyExW(root, kProductKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                ::RegCreateKeyExW(root, removal::kProductKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                                   writable.put(), nullptr) == ERROR_SUCCESS) {
                 WriteString(writable.get(), L"uuid", settings.uuid);
             }
@@ -185,12 +161,12 @@ void LoadIdentity(ViewerSettings& settings) {
     }
 
     base::unique_hkey key32;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kProductKeyPath, 0, KEY_READ | KEY_WRITE | KEY_WOW64_32KEY,
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, KEY_READ | KEY_WRITE | KEY_WOW64_32KEY,
                         key32.put()) != ERROR_SUCCESS) {
         return;
     }
     std::wstring tid1Text;
-    if (ReadString(key32.get(), kTid1TextValue, tid1Text, kMaxTidTextChars) && !tid1Text.empty()) return;
+    if (ReadIdentityText(key32.get(), kTid1TextValue, tid1Text, kMaxTidTextChars) && !tid1Text.empty()) return;
     WriteString(key32.get(), kTid1TextValue, FormatSignedId(settings.tid1));
     WriteString(key32.get(), kTid2TextValue, FormatSignedId(settings.tid2));
 }

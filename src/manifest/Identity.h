@@ -7,13 +7,10 @@
 #include <functional>
 #include <string>
 
-#include "removal/Registry.h"
-
 namespace manifest {
 
 class ViewerSettings;
 
-using removal::kProductKeyPath;
 constexpr wchar_t kTid1TextValue[] = L"tid1_fp";
 constexpr wchar_t kTid2TextValue[] = L"tid2_fp";
 

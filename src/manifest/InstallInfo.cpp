@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "removal/Service.h"
 
 namespace manifest {
@@ -50,7 +50,7 @@ std::wstring DecodeUtf8Bmp(std::string_view bytes) {
     return out;
 }
 
-int CServiceinfo::Execute(const XmlConfigDocument& element) {
+int CServiceinfo::Execute(const base::XmlConfigDocument& element) {
     std::wstring name;
     if (!element.GetWideAttribute("name", name)) return 0;
     std::wstring description, displayName, group, commandLine;

@@ -6,9 +6,12 @@
 #include <string_view>
 #include <utility>
 
+namespace base {
+class XmlConfigDocument;
+}
+
 namespace manifest {
 
-class XmlConfigDocument;
 
 // Decodes UTF-8 restricted to one- to three-byte sequences. Decoding ends,
 // keeping what was decoded so far, at a byte that cannot start such a sequence
@@ -35,7 +38,7 @@ public:
 
     // Reads the entry's attributes from the element under the cursor and
     // carries out the removal at once.
-    virtual int Execute(const XmlConfigDocument& element) = 0;
+    virtual int Execute(const base::XmlConfigDocument& element) = 0;
     virtual const char* GetModeName() const = 0;
 
     // Full path of the file item that owns the entry.
@@ -53,7 +56,7 @@ public:
 
     // 0 when the entry has no "name"; otherwise 1, whatever the service
     // control manager answered (a service already gone is no failure here).
-    int Execute(const XmlConfigDocument& element) override;
+    int Execute(const base::XmlConfigDocument& element) override;
     const char* GetModeName() const override { return "service"; }
 };
 

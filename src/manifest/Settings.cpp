@@ -2,13 +2,14 @@
 
 #include <array>
 
+#include "base/XmlConfigDocument.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/Identity.h"
-#include "manifest/XmlConfigDocument.h"
 #include "removal/Paths.h"
-#include "removal/Registry.h"
 #include "removal/ProcessControl.h"
+#include "removal/Registry.h"
 
 namespace manifest {
 namespace {
@@ -44,32 +45,6 @@ const std::array<uint32_t, 256>& CrcTable() {
         return t;
     }();
     return table;
-}
-
-bool FileIsPresent(const std::wstring& path) {
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryIsPresent(const std::wstring& path) {
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Plain or expandable string value, not expanded; empty when absent or of another type.
-std::wstring ReadStringValue(HKEY key, const std::wstring& name) {
-    DWORD type = 0;
-    DWORD bytes = 0;
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return {};
-    if ((type != REG_SZ && type != REG_EXPAND_SZ) || bytes > kMaxPathValueBytes) return {};
-    std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
-    DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (::RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
-        ERROR_SUCCESS) {
-        return {};
-    }
-    value.resize(wcsnlen(value.c_str(), value.size()));
-    return value;
 }
 
 // A 32-bit process on a 64-bit system must ask for the 64-bit view explicitly.
@@ -109,13 +84,13 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
 
 void ViewerSettings::LoadSettingsFile(const std::wstring& exeDirectory) {
     dataDirectory = exeDirectory;
-    removal::EnsureTrailingSeparator(dataDirectory);
+    base::EnsureTrailingSeparator(dataDirectory);
     dataDirectory += kDataFolderName;
     dataDirectory += L'\\';
     settingsFile = dataDirectory + kSettingsFileName;
 
-    if (!DirectoryIsPresent(dataDirectory)) ::CreateDirectoryW(dataDirectory.c_str(), nullptr);
-    if (!DirectoryIsPresent(dataDirectory)) return;
+    if (!base::DirectoryIsPresent(dataDirectory)) ::CreateDirectoryW(dataDirectory.c_str(), nullptr);
+    if (!base::DirectoryIsPresent(dataDirectory)) return;
 
     QIniWrapEx ini;
     ini.Load(settingsFile);
@@ -134,7 +109,7 @@ ViewerSettings& ViewerSettings::Instance() {
     // second creation would generate and write a second uuid.
     static ViewerSettings settings = [] {
         ViewerSettings s;
-        s.LoadSettingsFile(removal::GetModuleDirectory(nullptr));
+        s.LoadSettingsFile(base::GetModuleDirectory(nullptr));
         LoadIdentity(s);
         return s;
     }();
@@ -155,7 +130,7 @@ void LocalConfig::LoadLocalConfig(const std::wstring& exeDirectory) {
     while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
     path += kLocalConfigRelativePath;
     std::string text;
-    if (!ReadScrambledText(path, text)) return;
+    if (!base::ReadScrambledText(path, text)) return;
     document_.Clear();
     document_.Parse(DecodeIniBytes(text));
 }
@@ -215,7 +190,7 @@ bool DecodeProductSearchContainer(std::string_view container, std::string& paylo
 
 bool ParseProductSearchXml(std::string_view xml, ProductSearchData& data) {
     data = {};
-    XmlConfigDocument doc;
+    base::XmlConfigDocument doc;
     if (!doc.LoadText(xml) || !doc.SelectPath("")) return false;
     uint32_t id = 0;  // a product without a usable id keeps the previous one's
     for (bool product = doc.EnterChild("product"); product; product = doc.NextSibling("product")) {
@@ -257,23 +232,7 @@ bool ParseProductSearchXml(std::string_view xml, ProductSearchData& data) {
 
 uint32_t ProductBit(uint32_t id) { return 1u << ((id - 1u) & 31u); }
 
-HKEY ProductSearchRoot(const std::wstring& name) {
-    struct Entry {
-        const wchar_t* name;
-        HKEY root;
-    };
-    static const Entry kRoots[] = {
-        {L"HKCR", HKEY_CLASSES_ROOT},  {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-        {L"HKCU", HKEY_CURRENT_USER},  {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-        {L"HKLM", HKEY_LOCAL_MACHINE}, {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-        {L"HKU", HKEY_USERS},          {L"HKEY_USERS", HKEY_USERS},
-        {L"HKCC", HKEY_CURRENT_CONFIG}, {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-    };
-    for (const Entry& entry : kRoots) {
-        if (name == entry.name) return entry.root;
-    }
-    return nullptr;
-}
+HKEY ProductSearchRoot(const std::wstring& name) { return base::ParseRootKeyName(name, /*ignoreCase=*/false); }
 
 std::wstring ProductExePath(const std::wstring& installDirValue, const std::wstring& exe) {
     std::wstring path;
@@ -297,9 +256,10 @@ uint32_t EvaluateProductSearch(const ProductSearchData& data) {
             ERROR_SUCCESS) {
             continue;
         }
-        const std::wstring installDir = ReadStringValue(key.get(), probe.key);
+        std::wstring installDir;
+        base::ReadRegistryString(key.get(), probe.key.c_str(), kMaxPathValueBytes, installDir);
         if (installDir.empty()) continue;
-        if (FileIsPresent(ProductExePath(installDir, probe.exe))) mask |= bit;
+        if (base::FileIsPresent(ProductExePath(installDir, probe.exe))) mask |= bit;
     }
     const REGSAM view = NativeViewFlag();
     for (const ProductSubkeyProbe& probe : data.subkeys) {
@@ -326,7 +286,7 @@ uint32_t EvaluateProductSearch(const ProductSearchData& data) {
 
 uint32_t ComputeInstalledProductMask(const std::wstring& directory) {
     std::wstring path = directory;
-    removal::EnsureTrailingSeparator(path);
+    base::EnsureTrailingSeparator(path);
     path += kProductSearchFileName;
     std::string container;
     std::string payload;
@@ -339,7 +299,7 @@ uint32_t ComputeInstalledProductMask(const std::wstring& directory) {
 }
 
 uint32_t InstalledProductMask() {
-    static const uint32_t mask = ComputeInstalledProductMask(removal::GetExeDirectoryWithSeparator());
+    static const uint32_t mask = ComputeInstalledProductMask(base::GetExeDirectoryWithSeparator());
     return mask;
 }
 

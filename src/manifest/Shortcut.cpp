@@ -5,8 +5,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "base/XmlConfigDocument.h"
 #include "base/com_ptr.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/platform.h"
 #include "removal/FileRemoval.h"
 #include "removal/PathContainment.h"
 #include "removal/Paths.h"
@@ -16,13 +17,7 @@ namespace {
 
 constexpr wchar_t kPinnedFlag[] = L"1";
 
-std::wstring KnownFolder(int csidl, DWORD flags) {
-    wchar_t buffer[removal::kMaxPathChars] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, flags, buffer))) return {};
-    return buffer;
-}
-
-std::wstring RawDecoded(const XmlConfigDocument& element, const char* name) {
+std::wstring RawDecoded(const base::XmlConfigDocument& element, const char* name) {
     std::string raw;
     element.GetRawAttribute(name, raw);
     return DecodeUtf8Bmp(raw);
@@ -34,9 +29,9 @@ ShellEnvironment ShellEnvironment::Platform() {
     return ShellEnvironment{&QueryUserDesktopFolder, &QueryCommonProgramsFolder, &RequestShellVerb};
 }
 
-std::wstring QueryUserDesktopFolder() { return KnownFolder(CSIDL_DESKTOPDIRECTORY, SHGFP_TYPE_CURRENT); }
+std::wstring QueryUserDesktopFolder() { return base::ShellFolderPath(CSIDL_DESKTOPDIRECTORY, SHGFP_TYPE_CURRENT); }
 
-std::wstring QueryCommonProgramsFolder() { return KnownFolder(CSIDL_COMMON_PROGRAMS, SHGFP_TYPE_DEFAULT); }
+std::wstring QueryCommonProgramsFolder() { return base::ShellFolderPath(CSIDL_COMMON_PROGRAMS, SHGFP_TYPE_DEFAULT); }
 
 void RequestShellVerb(const std::wstring& file, const wchar_t* verb) {
     // Verbs may be served by shell extensions, which need COM on this thread;
@@ -56,7 +51,7 @@ void RequestShellVerb(const std::wstring& file, const wchar_t* verb) {
 CShortcut::CShortcut(std::wstring path, ShellEnvironment shell)
     : CInstallInfo(std::move(path)), shell_(std::move(shell)) {}
 
-int CShortcut::Execute(const XmlConfigDocument& element) {
+int CShortcut::Execute(const base::XmlConfigDocument& element) {
     // "cmdline" records what the shortcut started; the removal does not need it.
     std::wstring pinned;
     element.GetWideAttribute("quicklaunchbar", pinned);
@@ -77,7 +72,7 @@ int CShortcut::Execute(const XmlConfigDocument& element) {
 CStartMenu::CStartMenu(std::wstring path, ShellEnvironment shell)
     : CInstallInfo(std::move(path)), shell_(std::move(shell)) {}
 
-int CStartMenu::Execute(const XmlConfigDocument& element) {
+int CStartMenu::Execute(const base::XmlConfigDocument& element) {
     // "name" is the folder's caption in the menu; the removal does not need it.
     const std::wstring dir = RawDecoded(element, "dir");
 

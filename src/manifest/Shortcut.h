@@ -42,7 +42,7 @@ public:
 
     // Non-zero when the shortcut file was deleted. A name that leaves the
     // desktop folder deletes nothing.
-    int Execute(const XmlConfigDocument& element) override;
+    int Execute(const base::XmlConfigDocument& element) override;
     const char* GetModeName() const override { return "shortcut"; }
 
 private:
@@ -57,7 +57,7 @@ public:
     CStartMenu(std::wstring path, ShellEnvironment shell);
 
     // The tree removal's result (1), or 0 when nothing was to be removed.
-    int Execute(const XmlConfigDocument& element) override;
+    int Execute(const base::XmlConfigDocument& element) override;
     const char* GetModeName() const override { return "startmenu"; }
 
 private:

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "base/com_ptr.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/FileRemoval.h"
@@ -22,12 +23,12 @@ std::wstring LinkTargetLongPath(const std::wstring& file) {
     if (FAILED(link->QueryInterface(IID_IPersistFile, persist.put_void()))) return {};
     if (FAILED(persist->Load(file.c_str(), STGM_READ))) return {};
 
-    wchar_t shortPath[kMaxPathChars] = {};
-    if (FAILED(link->GetPath(shortPath, static_cast<int>(kMaxPathChars), nullptr, SLGP_SHORTPATH))) return {};
+    wchar_t shortPath[base::kMaxPathChars] = {};
+    if (FAILED(link->GetPath(shortPath, static_cast<int>(base::kMaxPathChars), nullptr, SLGP_SHORTPATH))) return {};
     // Yields nothing when the target is gone.
-    wchar_t longPath[kMaxPathChars] = {};
-    const DWORD length = ::GetLongPathNameW(shortPath, longPath, static_cast<DWORD>(kMaxPathChars));
-    if (length == 0 || length >= kMaxPathChars) return {};
+    wchar_t longPath[base::kMaxPathChars] = {};
+    const DWORD length = ::GetLongPathNameW(shortPath, longPath, static_cast<DWORD>(base::kMaxPathChars));
+    if (length == 0 || length >= base::kMaxPathChars) return {};
     return std::wstring(longPath, length);
 }
 
@@ -37,7 +38,7 @@ bool IsLinkIntoOwnDirectory(const std::wstring& file) {
     // Called on the removal worker: the thread's apartment lasts for this one file.
     base::com_apartment apartment(COINIT_APARTMENTTHREADED);
     const std::wstring target = base::ToLowerInvariant(LinkTargetLongPath(file));
-    const std::wstring ownDirectory = base::ToLowerInvariant(GetModuleDirectory());
+    const std::wstring ownDirectory = base::ToLowerInvariant(base::GetModuleDirectory());
     if (target.empty() || ownDirectory.empty()) return false;
     return target.find(ownDirectory) != std::wstring::npos;
 }
@@ -45,7 +46,7 @@ bool IsLinkIntoOwnDirectory(const std::wstring& file) {
 void RemoveDesktopLinks(const std::wstring& folder) {
     if (folder.empty()) return;
     std::wstring dir = folder;
-    EnsureTrailingSeparator(dir);
+    base::EnsureTrailingSeparator(dir);
     WIN32_FIND_DATAW entry = {};
     base::unique_find find(::FindFirstFileW((dir + L"*").c_str(), &entry));
     if (!find) return;

@@ -6,9 +6,9 @@
 #include <shlobj.h>
 
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
-#include "manifest/XmlConfigDocument.h"
 #include "removal/DesktopLinks.h"
 #include "removal/PathContainment.h"
 #include "removal/Paths.h"
@@ -48,25 +48,12 @@ void RemoveLink(const std::wstring& path, DWORD attributes) {
 // A path in one spelling (full, long names), so that two spellings of one file
 // compare equal when case is ignored. What cannot be resolved stays as it is.
 std::wstring FullLongPath(const std::wstring& path) {
-    DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return path;
-    std::wstring full(needed, L'\0');
-    DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return path;
-    full.resize(length);
-    needed = ::GetLongPathNameW(full.c_str(), nullptr, 0);
-    if (needed == 0) return full;
-    std::wstring longPath(needed, L'\0');
-    length = ::GetLongPathNameW(full.c_str(), longPath.data(), needed);
-    if (length == 0 || length >= needed) return full;
-    longPath.resize(length);
-    return longPath;
-}
-
-std::wstring KnownFolder(int csidl) {
-    wchar_t buffer[kMaxPathChars] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
-    return buffer;
+    const std::wstring full = base::FilledBufferText(
+        [&path](wchar_t* buffer, DWORD capacity) { return ::GetFullPathNameW(path.c_str(), capacity, buffer, nullptr); });
+    if (full.empty()) return path;
+    const std::wstring longPath = base::FilledBufferText(
+        [&full](wchar_t* buffer, DWORD capacity) { return ::GetLongPathNameW(full.c_str(), buffer, capacity); });
+    return longPath.empty() ? full : longPath;
 }
 
 }  // namespace
@@ -91,7 +78,7 @@ bool DeleteFileOrDefer(const std::wstring& path) {
 
 bool DeleteDirectoryTree(const std::wstring& directory) {
     std::wstring dir = directory;
-    EnsureTrailingSeparator(dir);
+    base::EnsureTrailingSeparator(dir);
     if (dir.empty()) return true;
 
     // A link handed in as the tree is removed as a link; its target stays untouched.
@@ -149,13 +136,10 @@ bool ResetDirectoryAcl(const std::wstring& directory) {
                                    nullptr, dacl, nullptr) == ERROR_SUCCESS;
 }
 
-namespace {
+bool RemoveListedItems(const std::wstring& installDir, const std::vector<std::wstring>& items, bool directoryList) {
+    if (items.empty()) return false;
 
-bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring& installDir, const char* elementPath,
-                   bool directoryList) {
-    if (!manifestDoc.SelectPath(elementPath)) return false;
-
-    const std::wstring self = FullLongPath(GetModulePath());
+    const std::wstring self = FullLongPath(base::GetModulePath());
     const auto isSelf = [&self](const std::wstring& item) { return base::EqualsNoCase(FullLongPath(item), self); };
     // A system or shell folder listed as a directory (the manifest beside an
     // uninstaller in a user's profile, say) still belongs to the user.
@@ -170,9 +154,7 @@ bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring&
                            [&item](const std::wstring& image) { return base::EqualsNoCase(image, item); });
     };
     bool lastResult = false;
-    do {
-        std::wstring relative;
-        manifestDoc.GetWideAttribute("path", relative);
+    for (const std::wstring& relative : items) {
         std::wstring item;
         // The uninstaller runs elevated: an item that would leave the
         // installation directory, or reach outside it through a link, is skipped.
@@ -187,16 +169,8 @@ bool RemoveItemsOf(manifest::XmlConfigDocument& manifestDoc, const std::wstring&
         // The running uninstaller is listed too, in any spelling; it is moved aside rather than terminated.
         if (isRunning(item) && !isSelf(item) && KillProcessesByPath(item) == S_OK) ::Sleep(kAfterKillPauseMs);
         lastResult = DeleteFileOrDefer(item);
-    } while (manifestDoc.NextSibling(nullptr));
+    }
     return directoryList ? false : lastResult;
-}
-
-}  // namespace
-
-bool RemoveListedItems(const std::wstring& installDir, const char* elementPath, bool directoryList) {
-    manifest::XmlConfigDocument manifestDoc;
-    if (!manifestDoc.LoadFile(installDir + kManifestFileName)) return false;
-    return RemoveItemsOf(manifestDoc, installDir, elementPath, directoryList);
 }
 
 bool HasProductWord(const std::wstring& path) {
@@ -215,21 +189,17 @@ bool RemoveProductDirectory(const std::wstring& installDir) {
 }
 
 DesktopFolders QueryDesktopFolders() {
-    return DesktopFolders{KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY), KnownFolder(CSIDL_DESKTOPDIRECTORY)};
+    return DesktopFolders{base::ShellFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY), base::ShellFolderPath(CSIDL_DESKTOPDIRECTORY)};
 }
 
-void RemoveInstalledFiles(const std::wstring& installDir, std::wstring& recordedDir, DesktopFolderQuery desktops) {
+void RemoveInstalledFiles(const std::wstring& installDir, std::wstring& recordedDir, const InstalledItems& listed,
+                          DesktopFolderQuery desktops) {
     recordedDir = installDir;
     const DesktopFolders folders = desktops ? desktops() : DesktopFolders{};
     RemoveDesktopLinks(folders.allUsers);
     RemoveDesktopLinks(folders.currentUser);
-    // Both lists come from one reading of the manifest: it may list itself,
-    // and the file pass would take it away before the directory pass reads it.
-    manifest::XmlConfigDocument manifestDoc;
-    if (manifestDoc.LoadFile(installDir + kManifestFileName)) {
-        RemoveItemsOf(manifestDoc, installDir, kFileListPath, false);
-        RemoveItemsOf(manifestDoc, installDir, kDirListPath, true);
-    }
+    RemoveListedItems(installDir, listed.files, false);
+    RemoveListedItems(installDir, listed.directories, true);
     DeleteFileOrDefer(installDir + kManifestFileName);
     RemoveProductDirectory(installDir);
 }

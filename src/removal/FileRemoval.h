@@ -6,12 +6,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace removal {
 
-// Element paths of the manifest's two lists.
-constexpr char kFileListPath[] = "packet\\installfile\\filelist\\item";
-constexpr char kDirListPath[] = "packet\\installfile\\dirlist\\item";
 // The installation directory goes as a whole only when its lower-cased path holds one of these.
 constexpr const wchar_t* kProductWords[] = {L"orbix", L"lumenox"};
 
@@ -31,12 +29,12 @@ bool DeleteDirectoryTree(const std::wstring& directory);
 // is empty or not a directory, or when the unprotected list was written.
 bool ResetDirectoryAcl(const std::wstring& directory);
 
-// Deletes every file (directoryList false) or directory tree (true) listed at
-// `elementPath` of "installconfig.xml" in `installDir`. Items whose path would
-// leave the installation directory, and listed system or shell folders, are
-// skipped. Files mode returns the result of the last file's deletion; directory
-// mode and an unreadable list return false.
-bool RemoveListedItems(const std::wstring& installDir, const char* elementPath, bool directoryList);
+// Deletes every file (directoryList false) or directory tree (true) of a list
+// of paths relative to `installDir`, in order. Items whose path would leave
+// the installation directory, and listed system or shell folders, are skipped.
+// Files mode returns the result of the last file's deletion; directory mode
+// and an empty list return false.
+bool RemoveListedItems(const std::wstring& installDir, const std::vector<std::wstring>& items, bool directoryList);
 
 // True when the lower-cased path holds one of the product words.
 bool HasProductWord(const std::wstring& path);
@@ -53,10 +51,16 @@ using DesktopFolderQuery = DesktopFolders (*)();
 // The platform's folders; a folder that cannot be read is empty.
 DesktopFolders QueryDesktopFolders();
 
-// The manifest-driven removal: records `installDir` into `recordedDir`, sweeps
-// both desktops, removes the listed files and directories, the manifest and
-// finally the installation directory when it names the product.
-void RemoveInstalledFiles(const std::wstring& installDir, std::wstring& recordedDir,
+// The manifest's two lists of installed items, relative to the installation directory.
+struct InstalledItems {
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> directories;
+};
+
+// The removal of an installation: records `installDir` into `recordedDir`,
+// sweeps both desktops, removes the listed files and directories, the manifest
+// and finally the installation directory when it names the product.
+void RemoveInstalledFiles(const std::wstring& installDir, std::wstring& recordedDir, const InstalledItems& listed,
                           DesktopFolderQuery desktops = &QueryDesktopFolders);
 
 }  // namespace removal

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "removal/Paths.h"
 #include "removal/ProcessControl.h"
@@ -15,11 +16,6 @@ namespace removal {
 namespace {
 
 constexpr wchar_t kExplorerName[] = L"explorer.exe";
-constexpr wchar_t kSessionLibrary[] = L"wtsapi32.dll";
-constexpr char kQueryUserTokenEntry[] = "WTSQueryUserToken";
-constexpr wchar_t kUserEnvLibrary[] = L"userenv.dll";
-constexpr char kCreateEnvironmentBlockEntry[] = "CreateEnvironmentBlock";
-constexpr char kDestroyEnvironmentBlockEntry[] = "DestroyEnvironmentBlock";
 
 constexpr DWORD kNoActiveSession = ERROR_NOT_FOUND;  // 1168
 constexpr DWORD kFallbackSessionId = 0;
@@ -63,47 +59,33 @@ bool FirstActiveSession(bool& found, DWORD& sessionId) {
 // Releases an environment block through the library that built it.
 class EnvironmentBlock {
 public:
-    explicit EnvironmentBlock(HANDLE token) : library_(LoadSystemLibrary(kUserEnvLibrary)) {
-        if (!library_) return;
-        using CreateFn = BOOL(WINAPI*)(LPVOID*, HANDLE, BOOL);
-        auto create = reinterpret_cast<CreateFn>(::GetProcAddress(library_.get(), kCreateEnvironmentBlockEntry));
-        destroy_ = reinterpret_cast<DestroyFn>(::GetProcAddress(library_.get(), kDestroyEnvironmentBlockEntry));
+    explicit EnvironmentBlock(HANDLE token) {
         // Only the user's own environment, not the uninstaller's.
-        if (create != nullptr && !create(&block_, token, FALSE)) block_ = nullptr;
+        if (!::CreateEnvironmentBlock(&block_, token, FALSE)) block_ = nullptr;
     }
     ~EnvironmentBlock() {
-        if (block_ != nullptr && destroy_ != nullptr) destroy_(block_);
+        if (block_ != nullptr) ::DestroyEnvironmentBlock(block_);
     }
     EnvironmentBlock(const EnvironmentBlock&) = delete;
     EnvironmentBlock& operator=(const EnvironmentBlock&) = delete;
     void* get() const { return block_; }
 
 private:
-    using DestroyFn = BOOL(WINAPI*)(LPVOID);
-    base::unique_hmodule library_;
-    DestroyFn destroy_ = nullptr;
     void* block_ = nullptr;
 };
 
 // Creates the process as the token's user on the interactive desktop and waits for it.
 bool CreateAsUserAndWait(HANDLE token, const std::wstring& path, const std::wstring& params, bool show) {
-    std::wstring commandLine = BuildLaunchCommandLine(path, params);
     std::wstring desktop = kInteractiveDesktop;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = show ? kSessionShow : SW_HIDE;
-    startup.lpDesktop = desktop.data();
-
     EnvironmentBlock environment(token);
-    const DWORD flags = kSessionCreationFlags | (environment.get() ? CREATE_UNICODE_ENVIRONMENT : 0);
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessAsUserW(token, nullptr, commandLine.data(), nullptr, nullptr, FALSE, flags,
-                                environment.get(), nullptr, &startup, &info)) {
-        return false;
-    }
-    base::unique_handle process(info.hProcess);
-    base::unique_handle thread(info.hThread);
+    base::ProcessStart how;
+    how.userToken = token;
+    how.creationFlags = kSessionCreationFlags | (environment.get() ? CREATE_UNICODE_ENVIRONMENT : 0);
+    how.environment = environment.get();
+    how.desktop = desktop.data();
+    how.show = show ? kSessionShow : SW_HIDE;
+    base::unique_handle process = base::StartProcess(BuildLaunchCommandLine(path, params), how);
+    if (!process) return false;
     WaitOrTerminate(process.get());
     return true;
 }
@@ -140,12 +122,7 @@ DWORD GetActiveSessionUserToken(base::unique_handle* token) {
     DWORD sessionId = kFallbackSessionId;
     bool found = false;
     if (FirstActiveSession(found, sessionId) && !found) return kNoActiveSession;
-    base::unique_hmodule library(LoadSystemLibrary(kSessionLibrary));
-    if (!library) return ::GetLastError();
-    using QueryUserTokenFn = BOOL(WINAPI*)(ULONG, PHANDLE);
-    auto query = reinterpret_cast<QueryUserTokenFn>(::GetProcAddress(library.get(), kQueryUserTokenEntry));
-    if (query == nullptr) return ::GetLastError();
-    if (!query(sessionId, token->put())) return ::GetLastError();
+    if (!::WTSQueryUserToken(sessionId, token->put())) return ::GetLastError();
     return ERROR_SUCCESS;
 }
 
@@ -266,18 +243,10 @@ bool LaunchAsSessionUser(const std::wstring& path, const std::wstring& params, b
 
 bool LaunchPlain(const std::wstring& path, const std::wstring& params, bool show) {
     if (path.empty()) return false;
-    std::wstring commandLine = BuildLaunchCommandLine(path, params);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = show ? kPlainShow : SW_HIDE;
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info)) {
-        return false;
-    }
-    base::unique_handle process(info.hProcess);
-    base::unique_handle thread(info.hThread);
+    base::ProcessStart how;
+    how.show = show ? kPlainShow : SW_HIDE;
+    base::unique_handle process = base::StartProcess(BuildLaunchCommandLine(path, params), how);
+    if (!process) return false;
     WaitOrTerminate(process.get());
     return true;
 }
@@ -300,7 +269,7 @@ const wchar_t* ExtensionProcessName(bool nativeSystem64) {
 
 bool StopExtensionProcess() {
     // The file's existence is not tested: a missing one just fails every method.
-    const std::wstring path = GetExeDirectoryWithSeparator() + ExtensionProcessName(IsNativeSystem64());
+    const std::wstring path = base::GetExeDirectoryWithSeparator() + ExtensionProcessName(IsNativeSystem64());
     // Hidden in the user's session; in the own context with the program's default show state.
     return RunLaunchChain(path, kExtensionOffParameter, false, true) != LaunchMethod::None;
 }

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/platform.h"
 #include "removal/Paths.h"
 
 namespace removal {
@@ -56,7 +57,7 @@ bool JoinInsideDirectory(const std::wstring& directory, const std::wstring& rela
     if (segments.empty()) return false;
 
     std::wstring result = directory;
-    EnsureTrailingSeparator(result);
+    base::EnsureTrailingSeparator(result);
     for (size_t i = 0; i < segments.size(); ++i) {
         if (i > 0) result.push_back(L'\\');
         result += segments[i];
@@ -70,7 +71,7 @@ bool PassesThroughLink(const std::wstring& directory, const std::wstring& item) 
     std::wstring trimmed = item;
     while (!trimmed.empty() && IsSeparator(trimmed.back())) trimmed.pop_back();
     std::wstring base = directory;
-    EnsureTrailingSeparator(base);
+    base::EnsureTrailingSeparator(base);
     for (size_t pos = base.size();; ++pos) {
         pos = trimmed.find(L'\\', pos);
         if (pos == std::wstring::npos) return false;

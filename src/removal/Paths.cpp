@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/ProcessControl.h"
@@ -14,10 +15,8 @@ namespace removal {
 
 namespace {
 
-constexpr wchar_t kKernelLibrary[] = L"Kernel32.dll";
 // The name under the Windows folder through which a WoW64 process reaches the native System32.
 constexpr wchar_t kNativeSystemAlias[] = L"Sysnative";
-constexpr char kGetModuleHandleExEntry[] = "GetModuleHandleExW";
 constexpr wchar_t kNtPrefix[] = L"\\??\\";
 constexpr size_t kNtPrefixChars = 4;
 constexpr wchar_t kSystemRootPrefix[] = L"\\SystemRoot\\";
@@ -33,9 +32,9 @@ constexpr size_t kDriveNameChars = 2;
 // Module path with its last component removed by the platform's rule:
 // C:\a\b\x.exe gives C:\a\b, C:\x.exe gives C:\ (the root keeps its backslash).
 bool DirectoryOfModule(HMODULE module, std::wstring& value) {
-    std::wstring path = GetModulePath(module);
+    std::wstring path = base::GetModulePath(module);
     if (path.empty()) return false;
-    if (path.size() < kMaxPathChars) {
+    if (path.size() < base::kMaxPathChars) {
         ::PathRemoveFileSpecW(path.data());
         value = path.c_str();
         return true;
@@ -47,24 +46,18 @@ bool DirectoryOfModule(HMODULE module, std::wstring& value) {
 }
 
 bool CurrentModuleDirectory(std::wstring& value) {
-    base::unique_hmodule kernel(LoadSystemLibrary(kKernelLibrary));
-    if (!kernel) return false;
-    using GetModuleHandleExFn = BOOL(WINAPI*)(DWORD, LPCWSTR, HMODULE*);
-    auto getModuleHandleEx =
-        reinterpret_cast<GetModuleHandleExFn>(::GetProcAddress(kernel.get(), kGetModuleHandleExEntry));
-    if (getModuleHandleEx == nullptr) return false;
     HMODULE self = nullptr;
-    if (!getModuleHandleEx(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           reinterpret_cast<LPCWSTR>(&CurrentModuleDirectory), &self)) {
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCWSTR>(&CurrentModuleDirectory), &self)) {
         return false;
     }
     return DirectoryOfModule(self, value);
 }
 
 bool FolderOf(UINT (WINAPI* query)(LPWSTR, UINT), std::wstring& value) {
-    wchar_t buffer[kMaxPathChars] = {};
-    const UINT length = query(buffer, static_cast<UINT>(kMaxPathChars));
-    if (length == 0 || length >= kMaxPathChars) return false;
+    wchar_t buffer[base::kMaxPathChars] = {};
+    const UINT length = query(buffer, static_cast<UINT>(base::kMaxPathChars));
+    if (length == 0 || length >= base::kMaxPathChars) return false;
     value.assign(buffer, length);
     return true;
 }
@@ -76,14 +69,8 @@ void ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring
     }
 }
 
-std::wstring QueryFolder(int csidl) {
-    wchar_t buffer[kMaxPathChars] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
-    return buffer;
-}
-
 std::wstring CachedFolder(std::wstring& cache, int csidl) {
-    if (cache.empty()) cache = QueryFolder(csidl);
+    if (cache.empty()) cache = base::ShellFolderPath(csidl | CSIDL_FLAG_CREATE);
     return cache;
 }
 
@@ -107,38 +94,6 @@ std::wstring OwnArchitectureSystemFolder() {
 }
 
 }  // namespace
-
-std::wstring GetModulePath(HMODULE module) {
-    // An installation may lie deeper than 260 characters: the buffer grows
-    // until the answer fits. A truncated answer is no path at all.
-    for (size_t capacity = kMaxPathChars; capacity <= kMaxLongPathChars; capacity *= 2) {
-        std::wstring buffer(capacity, L'\0');
-        const DWORD length = ::GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(capacity));
-        if (length == 0) return {};
-        if (length < capacity) return buffer.substr(0, length);
-    }
-    return {};
-}
-
-std::wstring GetModuleDirectory(HMODULE module) {
-    const std::wstring path = GetModulePath(module);
-    size_t cut = path.rfind(L'\\');
-    if (cut == std::wstring::npos) cut = path.rfind(L'/');
-    if (cut == std::wstring::npos) return {};
-    return path.substr(0, cut + 1);
-}
-
-void EnsureTrailingSeparator(std::wstring& path) {
-    if (path.empty()) return;
-    const wchar_t last = path.back();
-    if (last != L'\\' && last != L'/') path.push_back(L'\\');
-}
-
-std::wstring GetExeDirectoryWithSeparator() {
-    std::wstring dir = GetModuleDirectory(nullptr);
-    EnsureTrailingSeparator(dir);
-    return dir;
-}
 
 const PathMacroEntry kPathMacros[8] = {
     {PathMacro::AllUsersProfile, L"%ALLUSERSPROFILE%"},
@@ -215,12 +170,12 @@ void CleanSeparators(std::wstring& path) {
 bool ExpandEnvVar(const wchar_t* text, std::wstring& out) {
     if (text == nullptr) return false;
     const DWORD needed = ::ExpandEnvironmentStringsW(text, nullptr, 0);
-    if (needed < 1 || needed >= kMaxPathChars) return false;
+    if (needed < 1 || needed >= base::kMaxPathChars) return false;
     std::wstring buffer(needed, L'\0');
     const DWORD length = ::ExpandEnvironmentStringsW(text, buffer.data(), needed);
-    if (length < 1 || length >= kMaxPathChars || length > needed) return false;
+    if (length < 1 || length >= base::kMaxPathChars || length > needed) return false;
     // The reported length counts the terminator.
-    out.assign(buffer.c_str(), wcsnlen(buffer.c_str(), kMaxPathChars - 1));
+    out.assign(buffer.c_str(), wcsnlen(buffer.c_str(), base::kMaxPathChars - 1));
     return true;
 }
 
@@ -298,8 +253,8 @@ bool DeviceDriveMap::Build() {
     pairs_.clear();
     for (size_t entry = 0; entry < length / kDriveEntryChars; ++entry) {
         const std::wstring drive(drives + entry * kDriveEntryChars, kDriveNameChars);
-        wchar_t device[kMaxPathChars] = {};
-        if (::QueryDosDeviceW(drive.c_str(), device, static_cast<DWORD>(kMaxPathChars)) != 0) {
+        wchar_t device[base::kMaxPathChars] = {};
+        if (::QueryDosDeviceW(drive.c_str(), device, static_cast<DWORD>(base::kMaxPathChars)) != 0) {
             pairs_.emplace_back(device, drive);
         }
     }

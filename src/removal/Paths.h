@@ -1,4 +1,4 @@
-// Paths of the running modules, the manifest's path macros, special folders and
+// The manifest's path macros, special folders and
 // the conversions of the platform's process paths into drive-letter paths.
 #pragma once
 
@@ -10,20 +10,6 @@
 #include <vector>
 
 namespace removal {
-
-constexpr size_t kMaxPathChars = MAX_PATH;  // 260, the platform's classic path limit
-constexpr size_t kMaxLongPathChars = 32768;  // the platform's limit for paths in the "\\?\" form
-
-// Full path of a module as the platform reports it, also beyond 260
-// characters; the running executable for nullptr. Empty when the platform
-// cannot report it.
-std::wstring GetModulePath(HMODULE module = nullptr);
-// Module path up to and including its last backslash (else last slash, else empty).
-std::wstring GetModuleDirectory(HMODULE module = nullptr);
-// Appends "\" unless the path is empty or already ends in "\" or "/".
-void EnsureTrailingSeparator(std::wstring& path);
-// Directory of the running executable, always ending in a separator.
-std::wstring GetExeDirectoryWithSeparator();
 
 // ---- Path macros -----------------------------------------------------------
 

@@ -3,6 +3,7 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 
@@ -19,12 +20,9 @@ constexpr DWORD kQueryInformation = PROCESS_QUERY_INFORMATION;                  
 constexpr DWORD kQueryLimited = PROCESS_QUERY_LIMITED_INFORMATION;              // 0x1000
 constexpr DWORD kQueryAndRead = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;    // 0x410
 
-constexpr wchar_t kKernelLibrary[] = L"kernel32.dll";
 constexpr wchar_t kNtLibrary[] = L"ntdll.dll";
 constexpr char kNtQueryInformationProcessEntry[] = "NtQueryInformationProcess";
 constexpr char kRtlGetNtVersionNumbersEntry[] = "RtlGetNtVersionNumbers";
-constexpr char kIsWow64ProcessEntry[] = "IsWow64Process";
-constexpr char kGetNativeSystemInfoEntry[] = "GetNativeSystemInfo";
 constexpr wchar_t kKernelImage[] = L"ntoskrnl.exe";
 
 constexpr DWORD kWinMeBuildHigh = 0x045A;  // 4.90 in the 9x build number's upper word
@@ -52,16 +50,16 @@ Fn EntryPoint(const wchar_t* module, const char* name) {
 }
 
 std::wstring ImageFileName(HANDLE process) {
-    wchar_t buffer[kMaxPathChars] = {};
-    const DWORD length = ::GetProcessImageFileNameW(process, buffer, static_cast<DWORD>(kMaxPathChars));
-    if (length == 0 || length >= kMaxPathChars) return {};
+    wchar_t buffer[base::kMaxPathChars] = {};
+    const DWORD length = ::GetProcessImageFileNameW(process, buffer, static_cast<DWORD>(base::kMaxPathChars));
+    if (length == 0 || length >= base::kMaxPathChars) return {};
     return std::wstring(buffer, length);
 }
 
 std::wstring MainModuleFileName(HANDLE process) {
-    wchar_t buffer[kMaxPathChars] = {};
-    const DWORD length = ::GetModuleFileNameExW(process, nullptr, buffer, static_cast<DWORD>(kMaxPathChars));
-    if (length == 0 || length >= kMaxPathChars) return {};
+    wchar_t buffer[base::kMaxPathChars] = {};
+    const DWORD length = ::GetModuleFileNameExW(process, nullptr, buffer, static_cast<DWORD>(base::kMaxPathChars));
+    if (length == 0 || length >= base::kMaxPathChars) return {};
     return std::wstring(buffer, length);
 }
 
@@ -261,7 +259,7 @@ std::wstring GetProcessPathById(DWORD pid) {
         path = ImageFileName(process.get());
         if (!path.empty()) SharedDeviceDriveMap().ToDrivePath(path);
     }
-    if (path.size() >= kMaxPathChars) return {};
+    if (path.size() >= base::kMaxPathChars) return {};
     return path;
 }
 
@@ -299,7 +297,7 @@ bool ReadKernelImageVersion(DWORD& major, DWORD& minor) {
     // no kernel image.
     std::wstring kernel = GetNativeSystemFolder();
     if (kernel.empty()) return false;
-    EnsureTrailingSeparator(kernel);
+    base::EnsureTrailingSeparator(kernel);
     kernel += kKernelImage;
     DWORD ignored = 0;
     const DWORD size = ::GetFileVersionInfoSizeW(kernel.c_str(), &ignored);
@@ -318,21 +316,16 @@ bool ReadKernelImageVersion(DWORD& major, DWORD& minor) {
 
 bool IsOwnProcessWow64() {
     static const bool wow64 = [] {
-        using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-        auto isWow64 = EntryPoint<IsWow64ProcessFn>(kKernelLibrary, kIsWow64ProcessEntry);
         BOOL answer = FALSE;
-        return isWow64 != nullptr && isWow64(::GetCurrentProcess(), &answer) && answer;
+        return ::IsWow64Process(::GetCurrentProcess(), &answer) && answer;
     }();
     return wow64;
 }
 
 bool IsNativeSystem64() {
     static const bool native64 = [] {
-        using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-        auto getInfo = EntryPoint<GetNativeSystemInfoFn>(kKernelLibrary, kGetNativeSystemInfoEntry);
-        if (getInfo == nullptr) return false;
         SYSTEM_INFO info = {};
-        getInfo(&info);
+        ::GetNativeSystemInfo(&info);
         switch (info.wProcessorArchitecture) {
             case PROCESSOR_ARCHITECTURE_IA64:
             case PROCESSOR_ARCHITECTURE_AMD64:

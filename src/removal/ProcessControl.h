@@ -99,7 +99,7 @@ int GetOsVersionClass();
 // True when the platform's native architecture is 64-bit (asked once).
 bool IsNativeSystem64();
 // True when this is a 32-bit process on a 64-bit platform (WoW64); asked once,
-// false when the platform's query is missing or fails.
+// false when the platform's query fails.
 bool IsOwnProcessWow64();
 // Major and minor version from the file version of the kernel image in the
 // native system folder; the version query's fallback when ntdll cannot tell.

@@ -6,6 +6,7 @@
 
 #include <cwchar>
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/Paths.h"
@@ -96,7 +97,7 @@ bool IsProtectedFolder(const std::wstring& dir, const std::vector<std::wstring>&
 std::vector<std::wstring> SystemAndShellFolders() {
     std::vector<std::wstring> folders;
     for (const int id : kShellFolderIds) {
-        wchar_t path[kMaxPathChars] = {};
+        wchar_t path[base::kMaxPathChars] = {};
         if (SUCCEEDED(::SHGetFolderPathW(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, path))) AddFolder(folders, path);
     }
     for (const KNOWNFOLDERID* id : kKnownFolderIds) {
@@ -106,13 +107,13 @@ std::vector<std::wstring> SystemAndShellFolders() {
         }
     }
     for (const wchar_t* name : kFolderVariables) {
-        wchar_t path[kMaxPathChars] = {};
-        const DWORD length = ::GetEnvironmentVariableW(name, path, static_cast<DWORD>(kMaxPathChars));
-        if (length > 0 && length < kMaxPathChars) AddFolder(folders, path);
+        wchar_t path[base::kMaxPathChars] = {};
+        const DWORD length = ::GetEnvironmentVariableW(name, path, static_cast<DWORD>(base::kMaxPathChars));
+        if (length > 0 && length < base::kMaxPathChars) AddFolder(folders, path);
     }
-    wchar_t temp[kMaxPathChars + 1] = {};
-    const DWORD length = ::GetTempPathW(static_cast<DWORD>(kMaxPathChars + 1), temp);
-    if (length > 0 && length <= kMaxPathChars) AddFolder(folders, temp);
+    wchar_t temp[base::kMaxPathChars + 1] = {};
+    const DWORD length = ::GetTempPathW(static_cast<DWORD>(base::kMaxPathChars + 1), temp);
+    if (length > 0 && length <= base::kMaxPathChars) AddFolder(folders, temp);
     return folders;
 }
 

@@ -2,7 +2,8 @@
 
 #include <memory>
 
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/Paths.h"
@@ -56,20 +57,6 @@ std::wstring FormatPath(const wchar_t* format, const wchar_t* first, const wchar
     if (second != nullptr) fill(second);
     return path;
 }
-
-struct RootName {
-    const wchar_t* longName;
-    const wchar_t* shortName;
-    HKEY root;
-};
-
-const RootName kRootNames[] = {
-    {L"HKEY_CLASSES_ROOT", L"HKCR", HKEY_CLASSES_ROOT},
-    {L"HKEY_CURRENT_USER", L"HKCU", HKEY_CURRENT_USER},
-    {L"HKEY_LOCAL_MACHINE", L"HKLM", HKEY_LOCAL_MACHINE},
-    {L"HKEY_USERS", L"HKU", HKEY_USERS},
-    {L"HKEY_CURRENT_CONFIG", L"HKCC", HKEY_CURRENT_CONFIG},
-};
 
 // The utility library's objects are released through their own slot 1.
 struct UtilRelease {
@@ -139,9 +126,9 @@ LONG RecurseDeleteSubKey(HKEY parent, const std::wstring& name, REGSAM viewFlags
     return ::RegDeleteKeyW(parent, name.c_str());
 }
 
-LONG RemoveUninstallInfo() { return RemoveUninstallInfo(app::ProductValueLookup::Instance()); }
+LONG RemoveUninstallInfo() { return RemoveUninstallInfo(base::ProductValueLookup::Instance()); }
 
-LONG RemoveUninstallInfo(const app::ProductValueLookup& lookup) {
+LONG RemoveUninstallInfo(const base::ProductValueLookup& lookup) {
     return RemoveUninstallInfoAt(lookup.Lookup(kUninstallInfoValueKey));
 }
 
@@ -169,13 +156,6 @@ void RemoveShellVerbs() {
     }
 }
 
-HKEY ParseRootKeyName(const std::wstring& name) {
-    for (const RootName& row : kRootNames) {
-        if (base::EqualsNoCase(name, row.longName) || base::EqualsNoCase(name, row.shortName)) return row.root;
-    }
-    return nullptr;
-}
-
 CCommonRegister& CCommonRegister::Instance() {
     // Never destroyed: it holds nothing, and the worker may still use it while
     // the process winds down.
@@ -186,7 +166,7 @@ CCommonRegister& CCommonRegister::Instance() {
 // Only the installation directory's copy: the uninstaller runs elevated, and
 // letting the library search go on to the current directory or PATH when the
 // library is missing would load whatever DLL of that name lies there.
-std::wstring CCommonRegister::DefaultLibraryPath() { return GetExeDirectoryWithSeparator() + util::kUtilLibraryName; }
+std::wstring CCommonRegister::DefaultLibraryPath() { return base::GetExeDirectoryWithSeparator() + util::kUtilLibraryName; }
 
 bool CCommonRegister::InvokeUtilInterfaceA() const { return InvokeUtilInterfaceA(DefaultLibraryPath()); }
 

@@ -1,6 +1,6 @@
 // Registry clean-up: the product's keys, the uninstall information, the
-// context-menu verbs on the image file types, the calls into the viewer's
-// utility library, and the parsing of registry root names.
+// context-menu verbs on the image file types, and the calls into the viewer's
+// utility library.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <array>
 #include <string>
 
-namespace app {
+namespace base {
 class ProductValueLookup;
 }
 
@@ -64,17 +64,13 @@ LONG RecurseDeleteSubKey(HKEY parent, const std::wstring& name, REGSAM viewFlags
 // deletion's code, 0 when the lookup names no key (then nothing is deleted).
 LONG RemoveUninstallInfo();
 // The same through a given lookup.
-LONG RemoveUninstallInfo(const app::ProductValueLookup& lookup);
+LONG RemoveUninstallInfo(const base::ProductValueLookup& lookup);
 // The same with the lookup's answer already resolved.
 LONG RemoveUninstallInfoAt(const std::wstring& uninstallKeyPath);
 
 // Deletes the viewer's verbs of every extension in the table from the 32-bit
 // view of HKEY_CLASSES_ROOT (where the 32-bit installer wrote them).
 void RemoveShellVerbs();
-
-// "HKEY_LOCAL_MACHINE", "HKLM", ... (any case) to the root key; nullptr for
-// anything else.
-HKEY ParseRootKeyName(const std::wstring& name);
 
 // Process-wide registration object: created on first use, kept until exit.
 // Its two calls hand file-type clean-up steps to the viewer's utility library.

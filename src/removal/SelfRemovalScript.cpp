@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "base/platform.h"
 #include "base/unique_any.h"
 #include "removal/FileRemoval.h"
 #include "removal/Paths.h"
@@ -110,7 +111,7 @@ void WriteSelfRemovalScript(std::wstring& scriptPath, bool manifestFound) {
     // An undefined variable comes back as its own reference: no folder either.
     if (!ExpandEnvVar(kTempReference, temp) || temp == kTempReference) return;
 
-    const SelfRemovalTarget target{GetExeDirectoryWithSeparator(), GetModulePath(), GetModuleDirectory(),
+    const SelfRemovalTarget target{base::GetExeDirectoryWithSeparator(), base::GetModulePath(), base::GetModuleDirectory(),
                                    manifestFound};
     std::string bytes;
     // A path the script cannot name exactly gets no script: the directory and

@@ -3,10 +3,11 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "base/platform.h"
 #include "base/unique_any.h"
-#include "manifest/Identity.h"
-#include "removal/Paths.h"
+#include "manifest/ExpandTask.h"
 #include "removal/ProcessControl.h"
+#include "removal/Registry.h"
 
 namespace report {
 namespace {
@@ -17,11 +18,6 @@ constexpr DWORD kMaxInstallTimeTextBytes = 256 * sizeof(wchar_t);
 
 std::wstring* g_testDirectory = nullptr;
 
-bool FileIsPresent(const std::wstring& path) {
-    const DWORD attrs = ::GetFileAttributesW(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The module holding this code; the executable itself unless linked into a library.
 HMODULE OwnModule() {
     HMODULE module = nullptr;
@@ -29,18 +25,6 @@ HMODULE OwnModule() {
                          reinterpret_cast<LPCWSTR>(&OwnModule), &module);
     return module;
 }
-
-// Serialises the holder's state without exceptions crossing the lock.
-class CriticalSectionGuard {
-public:
-    explicit CriticalSectionGuard(CRITICAL_SECTION& cs) : cs_(cs) { ::EnterCriticalSection(&cs_); }
-    ~CriticalSectionGuard() { ::LeaveCriticalSection(&cs_); }
-    CriticalSectionGuard(const CriticalSectionGuard&) = delete;
-    CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
-
-private:
-    CRITICAL_SECTION& cs_;
-};
 
 }  // namespace
 
@@ -64,45 +48,28 @@ uint32_t ParseInstallTimeText(const std::wstring& text) {
 
 uint32_t ReadInstallTime() {
     base::unique_hkey key;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, manifest::kProductKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_ALL_ACCESS, nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
-        DWORD type = 0;
-        DWORD value = 0;
-        DWORD size = sizeof(value);
-        if (::RegQueryValueExW(key.get(), kInstallTimeValue, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                               &size) == ERROR_SUCCESS &&
-            type == REG_DWORD && size == sizeof(value)) {
-            return value;
-        }
+    uint32_t value = 0;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_ALL_ACCESS, nullptr, key.put(), nullptr) == ERROR_SUCCESS &&
+        base::ReadRegistryDword(key.get(), kInstallTimeValue, value)) {
+        return value;
     }
-    // The value as text, read as stored and terminated here. The platform's
-    // typed read would expand an expandable value, and its expansion of a
-    // value that lacks a terminator writes past the buffer it was given.
+    // The value as text, read as stored: the platform's typed read would
+    // expand an expandable value.
     base::unique_hkey readable;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, manifest::kProductKeyPath, 0, KEY_QUERY_VALUE, readable.put()) !=
-        ERROR_SUCCESS) {
+    std::wstring text;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, KEY_QUERY_VALUE, readable.put()) !=
+            ERROR_SUCCESS ||
+        !base::ReadRegistryString(readable.get(), kInstallTimeValue, kMaxInstallTimeTextBytes, text)) {
         return 0;
     }
-    DWORD type = 0;
-    DWORD bytes = 0;
-    if (::RegQueryValueExW(readable.get(), kInstallTimeValue, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ) || bytes > kMaxInstallTimeTextBytes) {
-        return 0;
-    }
-    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');  // the last character stays the terminator
-    if (::RegQueryValueExW(readable.get(), kInstallTimeValue, nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
-                           &bytes) != ERROR_SUCCESS) {
-        return 0;
-    }
-    return ParseInstallTimeText(text.c_str());
+    return ParseInstallTimeText(text);
 }
 
 // ---- ReportSdkHolder --------------------------------------------------------
 
 ReportSdkHolder::ReportSdkHolder(std::vector<std::wstring> candidateDirectories)
-    : candidates_(std::move(candidateDirectories)) {
-    ::InitializeCriticalSection(&lock_);
-}
+    : candidates_(std::move(candidateDirectories)) {}
 
 ReportSdkHolder::~ReportSdkHolder() {
     // A sender still held is left alone, and so is the code behind it; without
@@ -111,14 +78,13 @@ ReportSdkHolder::~ReportSdkHolder() {
         sender_.detach();
         library_.release();
     }
-    ::DeleteCriticalSection(&lock_);
 }
 
 ReportSdkHolder& ReportSdkHolder::Instance() {
     static ReportSdkHolder holder(g_testDirectory
                                       ? std::vector<std::wstring>{*g_testDirectory}
-                                      : std::vector<std::wstring>{removal::GetModuleDirectory(OwnModule()),
-                                                                  removal::GetModuleDirectory(nullptr)});
+                                      : std::vector<std::wstring>{base::GetModuleDirectory(OwnModule()),
+                                                                  base::GetModuleDirectory(nullptr)});
     return holder;
 }
 
@@ -133,9 +99,9 @@ void ReportSdkHolder::LoadLibraryAndSender() {
         for (const std::wstring& directory : candidates_) {
             if (directory.empty()) continue;
             std::wstring path = directory;
-            removal::EnsureTrailingSeparator(path);
-            if (!FileIsPresent(path + sdk::kSdkLibraryName)) continue;
-            library_ = app::SdkLibrary::Load(directory);
+            base::EnsureTrailingSeparator(path);
+            if (!base::FileIsPresent(path + sdk::kSdkLibraryName)) continue;
+            library_ = base::SdkLibrary::Load(directory);
             break;
         }
     }
@@ -145,13 +111,13 @@ void ReportSdkHolder::LoadLibraryAndSender() {
 }
 
 bool ReportSdkHolder::Acquire() {
-    CriticalSectionGuard guard(lock_);
+    std::lock_guard<std::mutex> guard(lock_);
     if (++use_count_ == 1) LoadLibraryAndSender();
     return static_cast<bool>(sender_);
 }
 
 void ReportSdkHolder::Release() {
-    CriticalSectionGuard guard(lock_);
+    std::lock_guard<std::mutex> guard(lock_);
     if (use_count_ == 0) return;
     if (--use_count_ == 0 && sender_) {
         sender_->Shutdown();
@@ -163,6 +129,10 @@ bool AcquireReportSdk() { return ReportSdkHolder::Instance().Acquire(); }
 void ReleaseReportSdk() { ReportSdkHolder::Instance().Release(); }
 
 // ---- CSingletonReport -------------------------------------------------------
+
+void ConnectTagReports() {
+    manifest::SetTagReportHook([] { CSingletonReport::Instance(); });
+}
 
 CSingletonReport& CSingletonReport::Instance() {
     // Destroyed at exit after everything created later, handing back its use of the library.

@@ -6,11 +6,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "app/SdkAbi.h"
-#include "app/SdkLibrary.h"
+#include "base/SdkAbi.h"
+#include "base/SdkLibrary.h"
 #include "base/com_ptr.h"
 
 namespace report {
@@ -61,9 +62,9 @@ public:
 private:
     void LoadLibraryAndSender();
 
-    CRITICAL_SECTION lock_;
+    std::mutex lock_;
     std::vector<std::wstring> candidates_;
-    std::unique_ptr<app::SdkLibrary> library_;
+    std::unique_ptr<base::SdkLibrary> library_;
     base::com_ptr<sdk::IReportSender> sender_;
     uint32_t use_count_ = 0;
 };
@@ -91,6 +92,10 @@ private:
     ReportSdkHolder& holder_;
     uint32_t install_time_ = 0;
 };
+
+// Makes the extra actions that report their results bring the process's
+// report object into being (see manifest::SetTagReportHook).
+void ConnectTagReports();
 
 // Reads "installtime" of the product key as a double word, else as text (an
 // expandable value as it is stored, unexpanded).

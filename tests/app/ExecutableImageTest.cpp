@@ -9,57 +9,34 @@
 #include "base/unique_any.h"
 #include "support/TestSupport.h"
 
-namespace {
-
-struct ImageInfo {
-    WORD subsystem = 0;
-    WORD machine = 0;
-    std::string imports;  // imported DLL names, lower case, ';'-separated
-};
-
-ImageInfo ReadImage(const std::wstring& path) {
-    ImageInfo info;
+TEST(ExecutableImage, IsAGuiProgramOfTheBuildsArchitectureWithoutRuntimeDlls) {
+    const std::wstring path = testing_support::BinDir() + L"uninst.exe";
     base::unique_hmodule module(::LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
-    if (!module) return info;
+    ASSERT_TRUE(module);
     auto* base = reinterpret_cast<const BYTE*>(module.get());
-    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    info.subsystem = nt->OptionalHeader.Subsystem;
-    info.machine = nt->FileHeader.Machine;
+    const LONG header = reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew;
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + header);
+    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    // The test program is built for the same architecture as the uninstaller beside it.
+    EXPECT_EQ(nt->FileHeader.Machine, sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
     const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     for (auto* desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); desc->Name;
          ++desc) {
         std::string name = reinterpret_cast<const char*>(base + desc->Name);
         for (char& c : name) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
-        info.imports += name + ";";
+        for (const char* runtime : {"libstdc++", "libgcc", "libwinpthread"}) {
+            EXPECT_EQ(name.find(runtime), std::string::npos) << name;
+        }
     }
-    return info;
-}
-
-std::string ReadManifestResource(const std::wstring& path) {
-    base::unique_hmodule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    if (!module) return {};
-    HRSRC res = ::FindResourceW(module.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    if (!res) return {};
-    HGLOBAL data = ::LoadResource(module.get(), res);
-    return std::string(static_cast<const char*>(::LockResource(data)), ::SizeofResource(module.get(), res));
-}
-
-}  // namespace
-
-TEST(ExecutableImage, IsAGuiProgramOfTheBuildsArchitectureWithoutRuntimeDlls) {
-    // The test program is built for the same architecture as the uninstaller beside it.
-    constexpr WORD kBuildMachine = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
-    const ImageInfo info = ReadImage(testing_support::BinDir() + L"uninst.exe");
-    EXPECT_EQ(info.subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-    EXPECT_EQ(info.machine, kBuildMachine);
-    EXPECT_EQ(info.imports.find("libstdc++"), std::string::npos) << info.imports;
-    EXPECT_EQ(info.imports.find("libgcc"), std::string::npos) << info.imports;
-    EXPECT_EQ(info.imports.find("libwinpthread"), std::string::npos) << info.imports;
 }
 
 TEST(ExecutableImage, ManifestRequestsAdministratorAndLongPaths) {
-    const std::string manifest = ReadManifestResource(testing_support::BinDir() + L"uninst.exe");
+    const std::wstring path = testing_support::BinDir() + L"uninst.exe";
+    base::unique_hmodule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HRSRC res = ::FindResourceW(module.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_NE(res, nullptr);
+    const std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(module.get(), res))),
+                               ::SizeofResource(module.get(), res));
     EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos) << manifest;
     // An installation may lie deeper than 260 characters.
     EXPECT_NE(manifest.find("SMI/2016/WindowsSettings\">true</longPathAware>"), std::string::npos) << manifest;

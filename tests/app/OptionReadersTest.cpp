@@ -1,99 +1,72 @@
 #include <gtest/gtest.h>
 
 #include "app/Options.h"
+#include "removal/SelfRemovalScript.h"
 #include "support/TestSupport.h"
 
 using app::OptionSource;
 using testing_support::TempDir;
-using testing_support::WriteBytes;
-using testing_support::WriteUtf8;
 
 namespace {
-
-constexpr wchar_t kExe[] = L"\"C:\\Program Files\\Viewer\\uninst.exe\"";
-
-class OptionReaders : public ::testing::Test {
-protected:
-    void WriteManifest(const std::string& packetAttributes) {
-        ASSERT_TRUE(WriteBytes(dir_ / app::kManifestFileName,
-                               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet " + packetAttributes +
-                                   "><installfile/></packet>\n"));
+// The readers over a manifest of the given text (none when null) and the
+// arguments after the program's path.
+OptionSource Source(const TempDir& dir, const char* manifest, const std::wstring& arguments) {
+    const std::wstring path = dir / removal::kManifestFileName;
+    ::DeleteFileW(path.c_str());
+    if (manifest) {
+        EXPECT_TRUE(testing_support::WriteBytes(path, manifest));
     }
-    OptionSource Source(const std::wstring& arguments = L"") const {
-        std::wstring line = kExe;
-        if (!arguments.empty()) line += L" " + arguments;
-        return OptionSource{line, dir_.path()};
-    }
-
-    TempDir dir_{L"opt"};
-};
-
+    return OptionSource{L"\"C:\\Program Files\\Viewer\\uninst.exe\" " + arguments, dir.path()};
+}
 }  // namespace
 
-TEST_F(OptionReaders, SliceMakesARunSilentLikeTheSwitch) {
-    EXPECT_FALSE(app::IsSilentRun(Source()));
-    EXPECT_TRUE(app::IsSilentRun(Source(L"/s")));
-    WriteManifest("slice=\"1\"");
-    EXPECT_TRUE(app::IsSilentRun(Source()));
-    WriteManifest("slice=\"01\"");
-    EXPECT_FALSE(app::IsSilentRun(Source()));
-    WriteManifest("slice=\"1 \"");
-    EXPECT_FALSE(app::IsSilentRun(Source()));
-    EXPECT_TRUE(app::IsSilentRun(Source(L"/s")));
+// The manifest's flags count only when exactly "1" and only on the root
+// element named packet; skip needs exactly one argument; unchange_reg
+// overrides reg_state. Every reader reads the manifest afresh.
+TEST(OptionReaders, FlagsFromTheManifestAndTheSwitches) {
+    const struct { const char* manifest; const wchar_t* arguments; bool silent, skip, regState; } cases[] = {
+        {nullptr, L"", false, false, false},
+        {nullptr, L"/s", true, false, false},
+        {"<packet slice=\"1\"><installfile/></packet>", L"", true, false, false},
+        {"<packet slice=\"01\"/>", L"", false, false, false},
+        {"<packet slice=\"1 \"/>", L"", false, false, false},
+        {"<packet slice=\"1 \"/>", L"/s", true, false, false},
+        {"<packet skip=\"1\"/>", L"", false, true, false},
+        {"<packet skip=\"1\"/>", L"/s", true, false, false},
+        {"<packet skip=\"1\"/>", L"anything", false, false, false},
+        {"<packet skip=\"true\"/>", L"", false, false, false},
+        {"<packet reg_state=\"1\"/>", L"", false, false, true},
+        {"<packet reg_state=\"1\"/>", L"/s", true, false, true},
+        {"<packet reg_state=\"1\"/>", L"/s /unchange_reg", true, false, false},
+        {"<packet reg_state=\"1\"/>", L"/unchange_registry", false, false, false},
+        {"<packet reg_state=\"0\"/>", L"", false, false, false},
+        {"<packet skip=\"1\" slice=\"1\" reg_state=\"1\"", L"", false, false, false},  // malformed
+        {"<install skip=\"1\" slice=\"1\" reg_state=\"1\"/>", L"", false, false, false},
+    };
+    TempDir dir(L"opt");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.manifest ? c.manifest : "no manifest") + " " + std::to_string(wcslen(c.arguments)));
+        EXPECT_EQ(app::IsSilentRun(Source(dir, c.manifest, c.arguments)), c.silent);
+        EXPECT_EQ(app::IsSkipRun(Source(dir, c.manifest, c.arguments)), c.skip);
+        EXPECT_EQ(app::IsRegistrationStateOn(Source(dir, c.manifest, c.arguments)), c.regState);
+    }
 }
 
-TEST_F(OptionReaders, SkipNeedsExactlyOneArgument) {
-    WriteManifest("skip=\"1\"");
-    EXPECT_TRUE(app::IsSkipRun(Source()));
-    EXPECT_FALSE(app::IsSkipRun(Source(L"/s")));
-    EXPECT_FALSE(app::IsSkipRun(Source(L"anything")));
-    WriteManifest("skip=\"true\"");
-    EXPECT_FALSE(app::IsSkipRun(Source()));
-}
-
-TEST_F(OptionReaders, MissingOrMalformedManifestSwitchesNothingOn) {
-    EXPECT_FALSE(app::IsSkipRun(Source()));
-    EXPECT_EQ(app::ReadProductName(Source()), L"");
-    EXPECT_FALSE(app::IsRegistrationStateOn(Source()));
-    ASSERT_TRUE(WriteBytes(dir_ / app::kManifestFileName, "<packet skip=\"1\" reg_state=\"1\""));
-    EXPECT_FALSE(app::IsSkipRun(Source()));
-    EXPECT_FALSE(app::IsRegistrationStateOn(Source()));
-    // The flags belong to the root element named packet only.
-    ASSERT_TRUE(WriteBytes(dir_ / app::kManifestFileName, "<install skip=\"1\" slice=\"1\" MsgTip=\"x\"/>"));
-    EXPECT_FALSE(app::IsSkipRun(Source()));
-    EXPECT_FALSE(app::IsSilentRun(Source()));
-    EXPECT_EQ(app::ReadProductName(Source()), L"");
-}
-
-TEST_F(OptionReaders, ProductNameIsMsgTipDecodedFromUtf8) {
-    ASSERT_TRUE(WriteUtf8(dir_ / app::kManifestFileName,
-                          L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><packet MsgTip=\"\u770B\u56FE\u738B Viewer\"/>"));
-    EXPECT_EQ(app::ReadProductName(Source()), L"\u770B\u56FE\u738B Viewer");
-    WriteManifest("slice=\"1\"");
-    EXPECT_EQ(app::ReadProductName(Source()), L"");
-}
-
-TEST_F(OptionReaders, UnchangeRegOverridesRegState) {
-    WriteManifest("reg_state=\"1\"");
-    EXPECT_TRUE(app::IsRegistrationStateOn(Source()));
-    EXPECT_TRUE(app::IsRegistrationStateOn(Source(L"/s")));
-    EXPECT_FALSE(app::IsRegistrationStateOn(Source(L"/s /unchange_reg")));
-    EXPECT_FALSE(app::IsRegistrationStateOn(Source(L"/unchange_registry")));
-    WriteManifest("reg_state=\"0\"");
-    EXPECT_FALSE(app::IsRegistrationStateOn(Source()));
-}
-
-TEST_F(OptionReaders, ReadersSeeTheManifestAfresh) {
-    WriteManifest("slice=\"0\"");
-    EXPECT_FALSE(app::IsSilentRun(Source()));
-    WriteManifest("slice=\"1\"");
-    EXPECT_TRUE(app::IsSilentRun(Source()));
+TEST(OptionReaders, ProductNameIsMsgTipDecodedFromUtf8) {
+    TempDir dir(L"opt");
+    const struct { const char* manifest; std::wstring name; } cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><packet MsgTip=\"\xE7\x9C\x8B\xE5\x9B\xBE\xE7\x8E\x8B Viewer\"/>",
+         L"\u770B\u56FE\u738B Viewer"},
+        {nullptr, L""},
+        {"<packet slice=\"1\"/>", L""},
+        {"<packet MsgTip=\"x\"", L""},
+        {"<install MsgTip=\"x\"/>", L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(app::ReadProductName(Source(dir, c.manifest, L"")), c.name) << &c - cases;
 }
 
 TEST(OptionSourceCurrent, ReadsOwnCommandLineAndDirectory) {
     const OptionSource current = OptionSource::Current();
     EXPECT_EQ(current.commandLine, std::wstring(::GetCommandLineW()));
-    ASSERT_FALSE(current.installDir.empty());
-    EXPECT_EQ(current.installDir.back(), L'\\');
-    EXPECT_EQ(current.installDir, testing_support::BinDir());
+    EXPECT_EQ(current.installDir, testing_support::BinDir());  // with its trailing separator
 }

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
 #include "support/TestSupport.h"
 
-using app::ProductValueLookup;
+using base::ProductValueLookup;
 using testing_support::CopyInto;
 using testing_support::TempDir;
 using testing_support::WriteUtf8;
@@ -38,7 +38,7 @@ TEST(ProductValueLookup, LibraryWithoutTheExportIsIgnored) {
     wchar_t system[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
     ASSERT_TRUE(::CopyFileW((std::wstring(system) + L"\\version.dll").c_str(), (dir / L"qsdxbase.dll").c_str(), FALSE));
-    EXPECT_EQ(app::SdkLibrary::Load(dir.path()), nullptr);
+    EXPECT_EQ(base::SdkLibrary::Load(dir.path()), nullptr);
     ProductValueLookup lookup(dir.path());
     EXPECT_FALSE(lookup.HasObject());
     EXPECT_EQ(lookup.Lookup(L"k"), L"k");
@@ -49,5 +49,5 @@ TEST(ProductValueLookup, ProcessInstanceLoadsBesideTheExecutable) {
     ProductValueLookup& a = ProductValueLookup::Instance();
     EXPECT_EQ(&a, &ProductValueLookup::Instance());
     EXPECT_TRUE(a.HasObject());
-    EXPECT_EQ(app::LookupProductValue(L"QUninstallToolName"), L"");
+    EXPECT_EQ(base::LookupProductValue(L"QUninstallToolName"), L"");
 }

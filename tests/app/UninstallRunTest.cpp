@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "app/Firewall.h"
 #include "app/UninstallRun.h"
+#include "base/platform.h"
 #include "base/unique_any.h"
 #include "removal/Registry.h"
 #include "support/ProductKey.h"
@@ -9,16 +11,12 @@
 using namespace app;
 
 namespace {
-
-
-DWORD ReadUserDword(const wchar_t* name, bool* present = nullptr) {
+DWORD ReadUserDword(const wchar_t* name) {
     base::unique_hkey key;
     DWORD value = 0;
     DWORD size = sizeof(value);
-    const bool ok = ::RegOpenKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS &&
-                    ::RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
-                        ERROR_SUCCESS;
-    if (present) *present = ok;
+    ::RegOpenKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, KEY_READ, key.put());
+    ::RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
     return value;
 }
 
@@ -27,7 +25,7 @@ class ClassCount {
 public:
     ClassCount() { Clear(); }
     ~ClassCount() { Clear(); }
-    void Set(const void* data, DWORD size, DWORD type = REG_DWORD) {
+    void Set(const void* data, DWORD size, DWORD type) {
         base::unique_hkey key;
         ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kClassRegistrationKey, 0, nullptr, 0,
                                     KEY_ALL_ACCESS | removal::kInstallerView, nullptr, key.put(), nullptr),
@@ -42,16 +40,12 @@ private:
                                     removal::kInstallerView);
     }
 };
-
 }  // namespace
 
 TEST(ProgressTick, ClimbsByTenHoldsAt99AndEndsAt100) {
     uint32_t percent = 0;
     std::vector<uint32_t> shown;
-    for (int i = 0; i < 12; ++i) {
-        percent = NextProgressPercent(percent, false);
-        shown.push_back(percent);
-    }
+    for (int i = 0; i < 12; ++i) shown.push_back(percent = NextProgressPercent(percent, false));
     EXPECT_EQ(shown, (std::vector<uint32_t>{10, 20, 30, 40, 50, 60, 70, 80, 99, 99, 99, 99}));
     EXPECT_EQ(NextProgressPercent(99, true), 100u);
     EXPECT_EQ(NextProgressPercent(0, true), 100u);  // a worker that ended before the first tick
@@ -69,7 +63,7 @@ TEST(UninstallCount, RecordWritesTimeAndCountIntoTheUserKey) {
     testing_support::ProductKeyScope product;
     ClassCount classCount;
     const DWORD three = 3;
-    classCount.Set(&three, sizeof(three));
+    classCount.Set(&three, sizeof(three), REG_DWORD);
     EXPECT_EQ(ReadClassRegistrationCount(), 3u);
     RecordUninstallTimeAndCount(7, 1700000000u);
     EXPECT_EQ(ReadUserDword(kUninstallTimeValue), 1700000000u);
@@ -89,25 +83,18 @@ TEST(UninstallCount, ClassValueOfTheWrongSizeCountsAsZero) {
     const uint64_t wide = 12;
     classCount.Set(&wide, sizeof(wide), REG_QWORD);
     EXPECT_EQ(ReadClassRegistrationCount(), 0u);
-    RecordUninstallTimeAndCount(0, 1u);
-    EXPECT_EQ(ReadUserDword(kUninstallCountValue), 1u);
-}
-
-TEST(LockLibraryParams, ElevenValuesInTheirOrder) {
-    EXPECT_EQ(LockLibraryParams(11, 4294967295u, 33, L"uuid-x", 2),
-              (std::vector<std::wstring>{L"11", L"4294967295", L"0", L"0", L"33", L"uuid-x", L"2", L"0", L"0", L"0",
-                                         L"0"}));
-}
-
-TEST(DocumentKit, ArgumentsCarryTheDirectoryUnquoted) {
-    EXPECT_EQ(DocumentKitArguments(L"C:\\Program Files\\Kit"), L"/uninstall /install_dir:C:\\Program Files\\Kit");
-    EXPECT_EQ(DocumentKitArguments(L""), L"/uninstall /install_dir:");
 }
 
 TEST(FilePresence, DirectoriesDoNotCount) {
     testing_support::TempDir dir(L"pres");
-    EXPECT_FALSE(IsFilePresent(dir.path()));
-    EXPECT_FALSE(IsFilePresent(dir / L"missing.exe"));
+    EXPECT_FALSE(base::FileIsPresent(dir.path()));
+    EXPECT_FALSE(base::FileIsPresent(dir / L"missing.exe"));
     ASSERT_TRUE(testing_support::WriteBytes(dir / L"x.exe", "x"));
-    EXPECT_TRUE(IsFilePresent(dir / L"x.exe"));
+    EXPECT_TRUE(base::FileIsPresent(dir / L"x.exe"));
+}
+
+// Wine's firewall keeps no authorised applications, so only the refusal is observable here.
+TEST(FirewallException, EmptyPathIsRefused) {
+    EXPECT_EQ(app::AddFirewallException(L""), app::kFwEmptyPath);
+    EXPECT_EQ(app::RemoveFirewallException(L""), app::kFwEmptyPath);
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/XmlConfigDocument.h"
 #include "base/XmlDepth.h"
-#include "manifest/XmlConfigDocument.h"
 #include "support/XmlTreeDepth.h"
 #include "tinyxml.h"
 
@@ -19,12 +19,7 @@ std::string Repeat(const std::string& part, size_t times) {
 constexpr char kBom[] = "\xEF\xBB\xBF";
 
 TEST(XmlDepth, MeasuresWhatTheParserNests) {
-    struct Case {
-        const char* what;
-        std::string text;
-        XmlEncoding encoding;
-        size_t depth;
-    };
+    struct Case { const char* what; std::string text; XmlEncoding encoding; size_t depth; };
     const Case cases[] = {
         {"empty", "", XmlEncoding::Detect, 0},
         {"one element", "<a/>", XmlEncoding::Detect, 1},
@@ -66,7 +61,7 @@ TEST(XmlDepth, RefusalStartsAboveTheLimitAndStopsMeasuring) {
     EXPECT_FALSE(base::IsXmlDepthAllowed(over, XmlEncoding::Detect));
     EXPECT_EQ(MeasureXmlDepth(Repeat("<a>", 1000000), XmlEncoding::Detect, 10), 11u);
 
-    manifest::XmlConfigDocument doc;
+    base::XmlConfigDocument doc;
     EXPECT_TRUE(doc.LoadText(atLimit));
     EXPECT_FALSE(doc.LoadText(over));
     EXPECT_FALSE(doc.SelectPath("p"));

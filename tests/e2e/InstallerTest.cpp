@@ -6,6 +6,7 @@
 
 #include "SampleLayout.h"
 #include "SilentRunFixture.h"
+#include "base/platform.h"
 #include "base/unique_any.h"
 #include "removal/Registry.h"
 #include "support/ProductKey.h"
@@ -28,7 +29,7 @@ DWORD ServiceState(const wchar_t* name) {
 // What a removal takes away, done by hand: files, keys, verbs of the 32-bit
 // view, our shortcuts and the start-menu folder (decoys and foreign entries stay).
 void RemoveByHand(const SampleInstallation& installation) {
-    testing_support::RemoveTree(installation.dir());
+    base::RemoveTree(installation.dir());
     removal::DeleteRegistryTree(HKEY_CURRENT_USER, sample::kProductKeyPath);
     removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, sample::kProductKeyPath, sample::kInstallerView);
     removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath, sample::kInstallerView);
@@ -43,7 +44,7 @@ void RemoveByHand(const SampleInstallation& installation) {
                                          ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + sample::kCommonShortcut}) {
         ::DeleteFileW(shortcut.c_str());
     }
-    testing_support::RemoveTree(ShellFolder(CSIDL_COMMON_PROGRAMS) + sample::kStartMenuFolder);
+    base::RemoveTree(ShellFolder(CSIDL_COMMON_PROGRAMS) + sample::kStartMenuFolder);
 }
 
 TEST(InstallerTest, FullInstallationIsWhatTheLayoutDescribesAndCleanupTakesItAway) {

@@ -5,18 +5,21 @@
 
 #include "SampleLayout.h"
 #include "app/Options.h"
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
+#include "base/XmlConfigDocument.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/ExpandTask.h"
 #include "manifest/FileConfig.h"
 #include "manifest/Identity.h"
 #include "manifest/InstallInfo.h"
+#include "manifest/InstalledItems.h"
 #include "manifest/Settings.h"
-#include "manifest/XmlConfigDocument.h"
 #include "removal/FileRemoval.h"
 #include "removal/PathContainment.h"
 #include "removal/Paths.h"
+#include "removal/Registry.h"
+#include "removal/SelfRemovalScript.h"
 #include "report/Report.h"
 #include "support/TestSupport.h"
 #include "ui/LxGdi.h"
@@ -42,7 +45,7 @@ void EnsureDirectory(const std::wstring& path) { ::CreateDirectoryW(path.c_str()
 // attributes the readers ask for; true when an element names a service or the
 // main program's registry entry ("mode"), whose removal would act on the
 // machine's services and keys rather than inside the workspace.
-bool WalkDocument(manifest::XmlConfigDocument& doc, const std::wstring& directory) {
+bool WalkDocument(base::XmlConfigDocument& doc, const std::wstring& directory) {
     bool machineWide = false;
     if (!doc.SelectPath(nullptr)) return false;
     size_t depth = 0;
@@ -97,7 +100,7 @@ void RunManifest(const std::string& input, const Workspace& ws) {
     const std::wstring path = ws.install + removal::kManifestFileName;
     testing_support::WriteBytes(path, input);
 
-    manifest::XmlConfigDocument doc;
+    base::XmlConfigDocument doc;
     const bool machineWide = doc.LoadFile(path) && WalkDocument(doc, ws.install);
 
     const app::OptionSource source{L"\"uninst.exe\" /s", ws.install};
@@ -107,7 +110,7 @@ void RunManifest(const std::string& input, const Workspace& ws) {
     app::IsRegistrationStateOn(source);
 
     if (!machineWide) {
-        static const app::ProductValueLookup lookup(ws.root);  // no SDK library there: every key answers itself
+        static const base::ProductValueLookup lookup(ws.root);  // no SDK library there: every key answers itself
         manifest::ManifestEnvironment env;
         env.shell.desktopFolder = [&ws] { return ws.desktop; };
         env.shell.commonProgramsFolder = [&ws] { return ws.programs; };
@@ -121,7 +124,7 @@ void RunManifest(const std::string& input, const Workspace& ws) {
 
     g_desktop = ws.desktop;
     std::wstring recorded;
-    removal::RemoveInstalledFiles(ws.install, recorded, &WorkspaceDesktops);
+    manifest::RemoveInstalledFiles(ws.install, recorded, &WorkspaceDesktops);
 }
 
 // ---- Extra-action file ----------------------------------------------------------------
@@ -233,9 +236,9 @@ std::vector<std::string> IdentitySeeds() {
 
 void WriteIdentityValues(const std::string& input) {
     base::unique_hkey key, key32;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, manifest::kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
                       nullptr);
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, manifest::kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
                       nullptr, key32.put(), nullptr);
     size_t pos = 0;
     while (pos + kRecordHeaderBytes <= input.size()) {
@@ -272,8 +275,8 @@ void RunScrambled(const std::string& input, const Workspace& ws) {
     const std::wstring path = ws.install + L"scrambled.dat";
     testing_support::WriteBytes(path, input);
     std::string text;
-    manifest::ReadScrambledText(path, text);
-    manifest::UnscrambleText(input);
+    base::ReadScrambledText(path, text);
+    base::UnscrambleText(input);
 }
 
 // ---- UI documents ------------------------------------------------------------------------------

@@ -1,23 +1,19 @@
 // Loading "expandtask.dat" and running its two groups with their stop rules.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
 #include "base/XmlDepth.h"
 #include "base/text.h"
 #include "manifest/ExpandTask.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "support/TagSupport.h"
 #include "support/TestSupport.h"
 
 using namespace manifest;
-using testing_support::BinDir;
-using testing_support::Exists;
-using testing_support::ReadBytes;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
-using testing_support::XmlAttr;
+using namespace testing_support;
 
 namespace {
 
@@ -34,7 +30,7 @@ public:
 
 private:
     static std::string Copy(const std::wstring& src, const std::wstring& dest) {
-        return "<copyfile srcfile=\"" + XmlAttr(src) + "\" destfile=\"" + XmlAttr(dest) + "\"/>";
+        return "<copyfile srcfile=\"" + base::XmlEscape(src) + "\" destfile=\"" + base::XmlEscape(dest) + "\"/>";
     }
     TempDir dir_;
 };
@@ -46,68 +42,66 @@ std::string Document(const std::string& rootAttributes, const std::string& befor
 
 }  // namespace
 
-TEST(ExpandTaskStop, FailedBeforeActionStopsEverythingWithCondition) {
-    Actions a;
-    ExpandTaskList list;
-    ASSERT_TRUE(list.LoadText(Document("needbeforecondition=\"1\"", a.Fail(L"b1") + a.Ok(L"b2"), a.Ok(L"a1"))));
-    EXPECT_EQ(list.RunBefore(), 0);
-    EXPECT_FALSE(a.Ran(L"b2"));
-    EXPECT_EQ(list.before_count(), 1u);  // left queued until the process ends
-    EXPECT_EQ(list.stop_flag(), 1);
-    // The stop flag is shared with the after-group.
-    EXPECT_EQ(list.RunAfter(), 1);
-    EXPECT_FALSE(a.Ran(L"a1"));
-    EXPECT_EQ(list.after_count(), 1u);
-}
-
-TEST(ExpandTaskStop, WithoutConditionEveryActionRuns) {
-    Actions a;
-    ExpandTaskList list;
-    ASSERT_TRUE(list.LoadText(
-        Document("needbeforecondition=\"0\"", a.Fail(L"b1") + a.Ok(L"b2"), a.Fail(L"a1") + a.Ok(L"a2") + a.Ok(L"a3"))));
-    EXPECT_EQ(list.RunBefore(), 1);  // the last action's result
-    EXPECT_TRUE(a.Ran(L"b2"));
-    EXPECT_EQ(list.RunAfter(), 1);
-    EXPECT_TRUE(a.Ran(L"a2"));
-    EXPECT_TRUE(a.Ran(L"a3"));
-    EXPECT_EQ(list.before_count() + list.after_count(), 0u);
-}
-
-TEST(ExpandTaskStop, AfterGroupEndsAfterFirstSuccessWithCondition) {
-    Actions a;
-    ExpandTaskList list;
-    ASSERT_TRUE(list.LoadText(Document("needbeforecondition=\"1\"", a.Ok(L"b1") + a.Ok(L"b2"),
-                                       a.Fail(L"a1") + a.Ok(L"a2") + a.Ok(L"a3"))));
-    EXPECT_EQ(list.RunBefore(), 1);
-    EXPECT_TRUE(a.Ran(L"b1"));
-    EXPECT_TRUE(a.Ran(L"b2"));
-    EXPECT_EQ(list.stop_flag(), 0);
-    EXPECT_EQ(list.RunAfter(), 1);
-    EXPECT_TRUE(a.Ran(L"a2"));
-    EXPECT_FALSE(a.Ran(L"a3"));
-    EXPECT_EQ(list.after_count(), 1u);
-    // A later call (the farewell page closed again) finds the flag still set.
-    EXPECT_EQ(list.RunAfter(), 1);
-    EXPECT_FALSE(a.Ran(L"a3"));
-}
-
-TEST(ExpandTaskStop, BeforeEndsWithLastResultAndRunsOnlyOnce) {
-    Actions a;
-    ExpandTaskList list;
-    ASSERT_TRUE(list.LoadText(Document("", a.Ok(L"b1") + a.Fail(L"b2"), "")));
-    EXPECT_EQ(list.RunBefore(), 0);
-    EXPECT_TRUE(a.Ran(L"b1"));
-    ASSERT_TRUE(::DeleteFileW((a / L"b1").c_str()));
-    EXPECT_EQ(list.RunBefore(), 1);  // nothing left to run
-    EXPECT_FALSE(a.Ran(L"b1"));
-    EXPECT_EQ(list.RunAfter(), 1);   // loaded, empty group
+TEST(ExpandTaskStop, GroupsStopByTheConditionAndRunOnce) {
+    // Actions "o" succeed and "f" fail; each group's actions are named b1, b2, ... and a1, a2, ...
+    const struct {
+        const char* root;
+        const char* before;
+        const char* after;
+        int beforeResult;  // the last action's result, 0 as well when the group stopped
+        int afterResult;
+        const char* ran;  // the succeeding actions that ran
+        size_t queued;    // actions left queued until the process ends
+        int stopFlag;     // after the before-group; -1: not judged
+    } cases[] = {
+        // A failed before-action stops everything; the flag is shared with the after-group.
+        {"needbeforecondition=\"1\"", "fo", "o", 0, 1, "", 2, 1},
+        {"needbeforecondition=\"0\"", "fo", "foo", 1, 1, "b2 a2 a3", 0, -1},
+        // With the condition the after-group ends after its first success.
+        {"needbeforecondition=\"1\"", "oo", "foo", 1, 1, "b1 b2 a2", 1, 0},
+        {"", "of", "", 0, 1, "b1", 0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.root) + " " + c.before + " " + c.after);
+        Actions a;
+        const auto group = [&](const char* kinds, const wchar_t* prefix) {
+            std::string xml;
+            for (size_t i = 0; kinds[i]; ++i) {
+                const std::wstring name = prefix + std::to_wstring(i + 1);
+                xml += kinds[i] == 'o' ? a.Ok(name) : a.Fail(name);
+            }
+            return xml;
+        };
+        ExpandTaskList list;
+        ASSERT_TRUE(list.LoadText(Document(c.root, group(c.before, L"b"), group(c.after, L"a"))));
+        EXPECT_EQ(list.RunBefore(), c.beforeResult);
+        if (c.stopFlag >= 0) {
+            EXPECT_EQ(list.stop_flag(), c.stopFlag);
+        }
+        EXPECT_EQ(list.RunAfter(), c.afterResult);
+        const auto ran = [&] {
+            std::string names;
+            for (const wchar_t* name : {L"b1", L"b2", L"a1", L"a2", L"a3"}) {
+                if (a.Ran(name)) names += (names.empty() ? "" : " ") + base::WideToUtf8(name);
+            }
+            return names;
+        };
+        EXPECT_EQ(ran(), c.ran);
+        EXPECT_EQ(list.before_count() + list.after_count(), c.queued);
+        // Later calls (the farewell page closed again) run nothing anew.
+        for (const wchar_t* name : {L"b1", L"b2", L"a1", L"a2", L"a3"}) ::DeleteFileW((a / name).c_str());
+        EXPECT_EQ(list.RunBefore(), 1);
+        EXPECT_EQ(list.RunAfter(), 1);
+        EXPECT_EQ(ran(), "");
+    }
 }
 
 TEST(ExpandTaskLoad, RootValuesReachEveryAction) {
     Actions a;
     ExpandTaskList list;
     ASSERT_TRUE(list.LoadText(Document("needbeforecondition=\"2\" needreport=\"0\" src=\"17\" senceid=\"x9\"",
-                                       a.Ok(L"b1") + "<EXECUTE path=\"p\" md5=\"m\"/>", "<avoidproduct aovid=\"3\"/>")));
+                                       a.Ok(L"b1") + "<EXECUTE path=\"p\" md5=\"m\"/>",
+                                       "<avoidproduct aovid=\"3\"/>")));
     EXPECT_EQ(list.needbeforecondition(), 2);
     EXPECT_EQ(list.src(), 17);
     EXPECT_EQ(list.senceid(), 0);  // does not parse: stays 0
@@ -139,42 +133,44 @@ TEST(ExpandTaskLoad, UnknownAndInvalidActionsAmongGoodOnes) {
     EXPECT_TRUE(a.Ran(L"b2"));
 }
 
-TEST(ExpandTaskLoad, MalformedFileKeepsActionsBuiltBeforeTheError) {
-    Actions a;
-    {
-        // The text breaks off inside the third action's attribute list.
-        ExpandTaskList list;
-        const std::string text = "<tasks><before>" + a.Ok(L"b1") + a.Ok(L"b2") + "<copyfile srcfile=\"" +
-                                 XmlAttr(a / L"src.txt") + "\" destf";
-        EXPECT_FALSE(list.LoadText(text));  // no after-group
-        ASSERT_EQ(list.before_count(), 3u);
-        EXPECT_EQ(list.RunBefore(), 0);  // the broken action lacks its destination
-        EXPECT_TRUE(a.Ran(L"b1"));
-        EXPECT_TRUE(a.Ran(L"b2"));
-        EXPECT_EQ(list.RunAfter(), 0);
-    }
-    {
-        // A wrong closing tag after the before-group: the after-group is never built.
-        ExpandTaskList list;
-        EXPECT_FALSE(list.LoadText("<tasks><before>" + a.Ok(L"c1") + "</after><after>" + a.Ok(L"c2") +
-                                   "</after></tasks>"));
-        EXPECT_EQ(list.RunBefore(), 1);
-        EXPECT_TRUE(a.Ran(L"c1"));
-        EXPECT_EQ(list.RunAfter(), 0);
-        EXPECT_FALSE(a.Ran(L"c2"));
-    }
-}
-
-TEST(ExpandTaskLoad, TooDeepFileIsRefusedWhole) {
-    // Unlike a malformed file, a file nested too deep keeps nothing: the
-    // nesting is measured before anything is parsed.
+TEST(ExpandTaskLoad, BrokenOrPartialFilesKeepWhatWasBuiltBeforeTheError) {
     Actions a;
     std::string deep;
     for (size_t i = 0; i < base::kMaxXmlDepth; ++i) deep += "<x>";
-    ExpandTaskList list;
-    EXPECT_FALSE(list.LoadText(Document("", a.Ok(L"b1"), a.Ok(L"a1") + deep)));
-    EXPECT_EQ(list.before_count(), 0u);
-    EXPECT_EQ(list.after_count(), 0u);
+    const struct {
+        std::string xml;
+        bool loads;  // both groups read
+        size_t queued;
+        int beforeResult;
+        int afterResult;  // 0 whenever the file did not load
+        const char* ran;
+    } cases[] = {
+        // The text breaks off inside the third action's attribute list, which lacks its destination.
+        {"<tasks><before>" + a.Ok(L"b1") + a.Ok(L"b2") + "<copyfile srcfile=\"" + base::XmlEscape(a / L"src.txt") + "\" destf",
+         false, 3, 0, 0, "b1 b2"},
+        // A wrong closing tag after the before-group: the after-group is never built.
+        {"<tasks><before>" + a.Ok(L"b1") + "</after><after>" + a.Ok(L"a1") + "</after></tasks>", false, 1, 1, 0, "b1"},
+        // The groups load independently; their names are case-sensitive, the root's name is free.
+        {"<tasks><before>" + a.Ok(L"b1") + "</before></tasks>", false, 1, 1, 0, "b1"},
+        {"<tasks><after>" + a.Ok(L"a1") + "</after></tasks>", true, 1, 1, 1, "a1"},
+        {"<anything><Before>" + a.Ok(L"b1") + "</Before><AFTER/></anything>", false, 0, 1, 0, ""},
+        // A file nested too deep keeps nothing: the nesting is measured before anything is parsed.
+        {Document("", a.Ok(L"b1"), a.Ok(L"a1") + deep), false, 0, 1, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
+        for (const wchar_t* name : {L"b1", L"b2", L"a1"}) ::DeleteFileW((a / name).c_str());
+        ExpandTaskList list;
+        EXPECT_EQ(list.LoadText(c.xml), c.loads);
+        EXPECT_EQ(list.before_count() + list.after_count(), c.queued);
+        EXPECT_EQ(list.RunBefore(), c.beforeResult);
+        EXPECT_EQ(list.RunAfter(), c.afterResult);
+        std::string ran;
+        for (const wchar_t* name : {L"b1", L"b2", L"a1"}) {
+            if (a.Ran(name)) ran += (ran.empty() ? "" : " ") + base::WideToUtf8(name);
+        }
+        EXPECT_EQ(ran, c.ran);
+    }
 }
 
 TEST(ExpandTaskLoad, MissingEmptyOrRootlessFileDoesNothing) {
@@ -192,30 +188,6 @@ TEST(ExpandTaskLoad, MissingEmptyOrRootlessFileDoesNothing) {
     }
 }
 
-TEST(ExpandTaskLoad, GroupsLoadIndependently) {
-    Actions a;
-    {
-        ExpandTaskList list;
-        EXPECT_FALSE(list.LoadText("<tasks><before>" + a.Ok(L"b1") + "</before></tasks>"));
-        EXPECT_EQ(list.RunAfter(), 0);
-        EXPECT_EQ(list.RunBefore(), 1);
-        EXPECT_TRUE(a.Ran(L"b1"));
-    }
-    {
-        ExpandTaskList list;
-        EXPECT_TRUE(list.LoadText("<tasks><after>" + a.Ok(L"a1") + "</after></tasks>"));
-        EXPECT_EQ(list.RunBefore(), 1);
-        EXPECT_EQ(list.RunAfter(), 1);
-        EXPECT_TRUE(a.Ran(L"a1"));
-    }
-    {
-        // Group names are case-sensitive; the root's name is free.
-        ExpandTaskList list;
-        EXPECT_FALSE(list.LoadText("<anything><Before>" + a.Ok(L"x1") + "</Before><AFTER/></anything>"));
-        EXPECT_EQ(list.before_count() + list.after_count(), 0u);
-    }
-}
-
 TEST(ExpandTaskLoad, WriterToolFileWithNonAsciiPaths) {
     Actions a;
     // U+4E27 is E4 B8 A7 in UTF-8: its last byte is the scrambling key.
@@ -223,41 +195,32 @@ TEST(ExpandTaskLoad, WriterToolFileWithNonAsciiPaths) {
     const std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<tasks needbeforecondition=\"1\"><before>" +
                             a.Ok(dest) + "</before><after>" + a.Ok(L"a1") + "</after></tasks>";
     ASSERT_TRUE(WriteBytes(a / L"actions.xml", xml));
-    const auto writer = testing_support::RunProcess(
-        BinDir() + L"expandtask_writer.exe", L"\"" + (a / L"actions.xml") + L"\" \"" + (a / kExpandTaskFileName) + L"\"");
+    const auto writer = RunProcess(
+        BinDir() + L"expandtask_writer.exe",
+        L"\"" + (a / L"actions.xml") + L"\" \"" + (a / kExpandTaskFileName) + L"\"");
     ASSERT_TRUE(writer.finished);
     ASSERT_EQ(writer.exitCode, 0u);
     EXPECT_EQ(ReadBytes(a / kExpandTaskFileName), ScrambleExpandTaskText(xml));
-    std::string text;
-    ASSERT_TRUE(ReadScrambledText(a / kExpandTaskFileName, text));
-    EXPECT_EQ(text, xml);
-
     ExpandTaskList list;
     ASSERT_TRUE(list.Load(a / kExpandTaskFileName));
     EXPECT_EQ(list.RunBefore(), 1);
     EXPECT_EQ(ReadBytes(a / dest), "payload");
     EXPECT_EQ(list.RunAfter(), 1);
     EXPECT_TRUE(a.Ran(L"a1"));
-
-    const auto usage = testing_support::RunProcess(BinDir() + L"expandtask_writer.exe", L"one-argument");
-    ASSERT_TRUE(usage.finished);
-    EXPECT_NE(usage.exitCode, 0u);
 }
 
 TEST(ExpandTaskInstance, ConcurrentFirstCallsShareOneList) {
     constexpr int kThreads = 8;
-    HANDLE go = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(go, nullptr);
+    std::atomic<bool> go{false};
     std::vector<ExpandTaskList*> seen(kThreads, nullptr);
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {
         threads.emplace_back([&, i] {
-            ::WaitForSingleObject(go, INFINITE);
+            while (!go) std::this_thread::yield();
             seen[i] = &ExpandTaskList::Instance();
         });
     }
-    ::SetEvent(go);
+    go = true;
     for (std::thread& t : threads) t.join();
-    ::CloseHandle(go);
     for (ExpandTaskList* list : seen) EXPECT_EQ(list, &ExpandTaskList::Instance());
 }

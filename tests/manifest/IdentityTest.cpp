@@ -11,23 +11,20 @@ using testing_support::ProductKeyScope;
 
 namespace {
 
-SYSTEMTIME MakeTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second, WORD ms) {
-    SYSTEMTIME t = {};
-    t.wYear = year;
-    t.wMonth = month;
-    t.wDay = day;
-    t.wHour = hour;
-    t.wMinute = minute;
-    t.wSecond = second;
-    t.wMilliseconds = ms;
-    return t;
-}
+// 2024-03-18 09:05:07.042: year, month, day of week, day, hour, minute, second, milliseconds.
+constexpr SYSTEMTIME kSampleTime = {2024, 3, 1, 18, 9, 5, 7, 42};
 
 UuidClock FixedClock(int64_t seconds, SYSTEMTIME local) {
     UuidClock clock;
     clock.secondsSince1970 = [seconds] { return seconds; };
     clock.localTime = [local] { return local; };
     return clock;
+}
+
+std::wstring Stored(const wchar_t* name, REGSAM view = 0) {
+    std::wstring value = L"<absent>";
+    ProductKeyScope::GetString(name, value, view);
+    return value;
 }
 
 std::wstring ComputerName() {
@@ -52,7 +49,7 @@ TEST(InstallUuid, RuntimeGeneratorValues) {
 }
 
 TEST(InstallUuid, PartFormats) {
-    EXPECT_EQ(FormatUuidTimePart(MakeTime(2024, 3, 18, 9, 5, 7, 42)), L"04205182024090703");
+    EXPECT_EQ(FormatUuidTimePart(kSampleTime), L"04205182024090703");
     EXPECT_EQ(FormatUuidRandomPart(41), L"00041");
     const GUID guid = {0x0A1B2C3D, 0xBEEF, 0xCAFE, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
     EXPECT_EQ(FormatUuidGuidPart(guid), L"0A1B2C3DBEEFcafe0123456789ABCDEF");  // third field in lower case
@@ -64,7 +61,7 @@ TEST(InstallUuid, PartFormats) {
 }
 
 TEST(InstallUuid, ComposedFromInjectedClock) {
-    const SYSTEMTIME when = MakeTime(2024, 3, 18, 9, 5, 7, 42);
+    const SYSTEMTIME when = kSampleTime;
     const std::wstring a = GenerateInstallUuid(FixedClock(1, when));
     const std::wstring b = GenerateInstallUuid(FixedClock(1, when));
     const std::wstring name = ComputerName();
@@ -83,13 +80,9 @@ TEST(IdentityValues, MissingKeyCreatesUuidAndZeroTexts) {
     EXPECT_EQ(s.tid1, 0u);
     EXPECT_EQ(s.installtime, 0u);
     EXPECT_FALSE(s.uuid.empty());
-    std::wstring stored;
-    ASSERT_TRUE(ProductKeyScope::GetString(L"uuid", stored));
-    EXPECT_EQ(stored, s.uuid);
-    ASSERT_TRUE(ProductKeyScope::GetString(L"tid1_fp", stored, KEY_WOW64_32KEY));
-    EXPECT_EQ(stored, L"0");
-    ASSERT_TRUE(ProductKeyScope::GetString(L"tid2_fp", stored, KEY_WOW64_32KEY));
-    EXPECT_EQ(stored, L"0");
+    EXPECT_EQ(Stored(L"uuid"), s.uuid);
+    EXPECT_EQ(Stored(L"tid1_fp", KEY_WOW64_32KEY), L"0");
+    EXPECT_EQ(Stored(L"tid2_fp", KEY_WOW64_32KEY), L"0");
 }
 
 TEST(IdentityValues, ReadsValuesAndWritesSignedTexts) {
@@ -106,13 +99,9 @@ TEST(IdentityValues, ReadsValuesAndWritesSignedTexts) {
     EXPECT_EQ(s.id, 9u);
     EXPECT_EQ(s.installtime, 1700000000u);
     EXPECT_EQ(s.uuid, L"existing-uuid");
-    std::wstring text;
-    ASSERT_TRUE(ProductKeyScope::GetString(L"uuid", text));
-    EXPECT_EQ(text, L"existing-uuid");
-    ASSERT_TRUE(ProductKeyScope::GetString(L"tid1_fp", text, KEY_WOW64_32KEY));
-    EXPECT_EQ(text, L"-1");
-    ASSERT_TRUE(ProductKeyScope::GetString(L"tid2_fp", text, KEY_WOW64_32KEY));
-    EXPECT_EQ(text, L"2024");
+    EXPECT_EQ(Stored(L"uuid"), L"existing-uuid");
+    EXPECT_EQ(Stored(L"tid1_fp", KEY_WOW64_32KEY), L"-1");
+    EXPECT_EQ(Stored(L"tid2_fp", KEY_WOW64_32KEY), L"2024");
 }
 
 TEST(IdentityValues, PresentTid1TextSuppressesBothWrites) {
@@ -123,39 +112,24 @@ TEST(IdentityValues, PresentTid1TextSuppressesBothWrites) {
     ASSERT_TRUE(ProductKeyScope::SetString(L"tid1_fp", L"old", KEY_WOW64_32KEY));
     ViewerSettings s;
     LoadIdentity(s);
-    std::wstring text;
-    ASSERT_TRUE(ProductKeyScope::GetString(L"tid1_fp", text, KEY_WOW64_32KEY));
-    EXPECT_EQ(text, L"old");
+    EXPECT_EQ(Stored(L"tid1_fp", KEY_WOW64_32KEY), L"old");
     EXPECT_FALSE(ProductKeyScope::HasValue(L"tid2_fp", KEY_WOW64_32KEY));
 }
 
-TEST(IdentityValues, EmptyTid1TextIsRewrittenAndWrongTypesReadAsZero) {
-    ProductKeyScope scope;
-    ASSERT_TRUE(ProductKeyScope::SetString(L"tid1", L"77"));         // not a double word
-    ASSERT_TRUE(ProductKeyScope::SetString(L"installtime", L"1700000000"));
-    ASSERT_TRUE(ProductKeyScope::SetString(L"uuid", L""));           // empty: a new one is made
-    ASSERT_TRUE(ProductKeyScope::SetString(L"tid1_fp", L"", KEY_WOW64_32KEY));
-    ViewerSettings s;
-    LoadIdentity(s);
-    EXPECT_EQ(s.tid1, 0u);
-    EXPECT_EQ(s.installtime, 0u);
-    EXPECT_FALSE(s.uuid.empty());
-    std::wstring text;
-    ASSERT_TRUE(ProductKeyScope::GetString(L"uuid", text));
-    EXPECT_EQ(text, s.uuid);
-    ASSERT_TRUE(ProductKeyScope::GetString(L"tid1_fp", text, KEY_WOW64_32KEY));
-    EXPECT_EQ(text, L"0");
-}
-
-TEST(IdentityValues, OversizedUuidReadsAsAbsentAndIsReplaced) {
-    ProductKeyScope scope;
-    const std::wstring oversized(100000, L'u');
-    ASSERT_TRUE(ProductKeyScope::SetString(L"uuid", oversized));
-    ViewerSettings s;
-    LoadIdentity(s);
-    EXPECT_FALSE(s.uuid.empty());
-    EXPECT_NE(s.uuid, oversized);
-    std::wstring stored;
-    ASSERT_TRUE(ProductKeyScope::GetString(L"uuid", stored));
-    EXPECT_EQ(stored, s.uuid);
+TEST(IdentityValues, EmptyTextsAreRewrittenWrongTypesReadAsZeroOversizedUuidIsReplaced) {
+    for (const std::wstring& uuid : {std::wstring(), std::wstring(100000, L'u')}) {
+        ProductKeyScope scope;
+        ASSERT_TRUE(ProductKeyScope::SetString(L"tid1", L"77"));  // not a double word
+        ASSERT_TRUE(ProductKeyScope::SetString(L"installtime", L"1700000000"));
+        ASSERT_TRUE(ProductKeyScope::SetString(L"uuid", uuid));
+        ASSERT_TRUE(ProductKeyScope::SetString(L"tid1_fp", L"", KEY_WOW64_32KEY));
+        ViewerSettings s;
+        LoadIdentity(s);
+        EXPECT_EQ(s.tid1, 0u);
+        EXPECT_EQ(s.installtime, 0u);
+        EXPECT_FALSE(s.uuid.empty());
+        EXPECT_NE(s.uuid, uuid);
+        EXPECT_EQ(Stored(L"uuid"), s.uuid);
+        EXPECT_EQ(Stored(L"tid1_fp", KEY_WOW64_32KEY), L"0");
+    }
 }

@@ -1,122 +1,152 @@
-// Loading the file configuration list from real manifests in temporary
+// The file configuration list loaded from real manifests in temporary
 // installation directories: which items and entries are visited, the full
-// paths, and the main program's run before the uninstall information goes.
+// paths, the name decoding, and the main program's single run before the
+// uninstall information goes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <memory>
 
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
 #include "base/text.h"
 #include "manifest/FileConfig.h"
+#include "manifest/InstallLoader.h"
+#include "base/XmlConfigDocument.h"
 #include "support/ChildProcess.h"
 #include "support/ManifestSupport.h"
 #include "support/ProductKey.h"
 #include "support/TestSupport.h"
 
-using manifest::FileConfigList;
-using testing_support::Exists;
-using testing_support::ReadLines;
-using testing_support::RecordingShell;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
+using namespace manifest;
+using base::XmlConfigDocument;
+using namespace testing_support;
 
 namespace {
 
 constexpr wchar_t kManifestName[] = L"installconfig.xml";
-constexpr DWORD kProgramLogWaitMs = 10000;
-
-std::string FileList(const std::string& items) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet MsgTip=\"Lumenox\"><installfile><filelist>" + items +
-           "</filelist><dirlist><item path=\"data\"/></dirlist></installfile></packet>";
-}
 
 // An installation directory with a manifest, the shell's folders in temporary
-// directories and a product value lookup of its own.
+// directories and optionally a product value lookup.
 struct Installation {
     TempDir dir{L"lumenox_install"};
     RecordingShell shell;
     FileConfigList list;
-
-    explicit Installation(const std::string& items, const app::ProductValueLookup* lookup = nullptr) {
-        WriteBytes(dir / kManifestName, FileList(items));
+    explicit Installation(const std::string& items, const base::ProductValueLookup* lookup = nullptr) {
+        WriteBytes(dir / kManifestName, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<packet MsgTip=\"Lumenox\">"
+                                        "<installfile><filelist>" + items + "</filelist>"
+                                        "<dirlist><item path=\"data\"/></dirlist></installfile></packet>");
         list.SetDirectory(dir.path());
-        list.SetEnvironment(manifest::ManifestEnvironment{shell.environment(), lookup});
+        list.SetEnvironment(ManifestEnvironment{shell.environment(), lookup});
     }
     void Load() { list.LoadFileConfigList(dir / kManifestName); }
     std::wstring Desktop(const std::wstring& name) const { return shell.desktop() + name; }
-    void PutOnDesktop(const std::wstring& name) const { WriteBytes(Desktop(name), "lnk"); }
+    void PutOnDesktop(std::initializer_list<const wchar_t*> names) const {
+        for (const wchar_t* name : names) WriteBytes(Desktop(name), "lnk");
+    }
 };
 
 // The uninstall-information key that the SDK stand-in names, and the main
-// program's probe of it.
+// program copied into a directory with the order to probe that key.
 struct UninstallInfoWorld {
     TempDir sdkDir{L"sdk"};
-    testing_support::ProductKeyScope productKey;
-    testing_support::ScopedMachineKey uninstallKey{testing_support::UniqueUninstallKeyPath()};
-    std::unique_ptr<app::ProductValueLookup> lookup;
-
+    ProductKeyScope productKey;
+    ScopedMachineKey uninstallKey{UniqueUninstallKeyPath()};
+    std::unique_ptr<base::ProductValueLookup> lookup;
     UninstallInfoWorld() {
-        testing_support::PrepareSdkDirectory(sdkDir.path(), {{L"UNINSTALL_INFO_REG", uninstallKey.path()}});
-        lookup = std::make_unique<app::ProductValueLookup>(sdkDir.path());
-        testing_support::ProductKeyScope::SetString(L"install_dir", L"C:\\Lumenox");
+        PrepareSdkDirectory(sdkDir.path(), {{L"UNINSTALL_INFO_REG", uninstallKey.path()}});
+        lookup = std::make_unique<base::ProductValueLookup>(sdkDir.path());
+        ProductKeyScope::SetString(L"install_dir", L"C:\\Lumenox");
     }
-    // The lookup holds the stand-in loaded from sdkDir: let it go first.
-    ~UninstallInfoWorld() { lookup.reset(); }
-
-    // The main program copied into the installation, told which key to probe.
+    ~UninstallInfoWorld() { lookup.reset(); }  // the lookup holds the stand-in loaded from sdkDir
     void InstallMainProgram(const std::wstring& dir) const {
-        testing_support::CopyInto(L"lumenox_main.exe", dir);
+        CopyInto(L"lumenox_main.exe", dir);
         WriteBytes(dir + L"lumenox_main_probe.txt", base::WideToUtf8(uninstallKey.path()));
     }
+    bool KeysPresent() const { return ScopedMachineKey::Exists(uninstallKey.path()) && ProductKeyScope::KeyExists(); }
 };
-
-// Last segment of a directory path ending in a backslash.
-std::wstring LeafName(const std::wstring& dir) {
-    const std::wstring trimmed = dir.substr(0, dir.size() - 1);
-    return trimmed.substr(trimmed.rfind(L'\\') + 1);
-}
 
 }  // namespace
 
-TEST(ManifestLoad, FullPathsAreTheSameWithAndWithoutTrailingBackslash) {
-    Installation with("<item path=\"lumenox.exe\"/><item path=\"plugins\\a.dll\"/>");
-    with.Load();
-    Installation without("<item path=\"lumenox.exe\"/><item path=\"plugins\\a.dll\"/>");
-    std::wstring bare = without.dir.path();
-    bare.pop_back();
-    without.list.SetDirectory(bare);
-    without.Load();
+TEST(ManifestDecodeUtf8Bmp, DecodesUpToThreeBytesAndStopsAtWhatItCannot) {
+    const std::pair<const char*, const wchar_t*> cases[] = {
+        {"Lumenox Viewer.lnk", L"Lumenox Viewer.lnk"}, {"caf\xC3\xA9", L"caf\u00e9"}, {"", L""},
+        {"\xE7\x9C\x8B\xE5\x9B\xBE.lnk", L"\u770b\u56fe.lnk"},  // as the installer writes Chinese names
+        // The decoded prefix before a four-byte sequence, a stray continuation
+        // byte, a cut-off sequence or an overlong zero (which would cut the path
+        // short at the platform, turning "\0x" into the folder itself).
+        {"ab\xF0\x9F\x98\x80" "c.lnk", L"ab"}, {"ab\x80" "cd", L"ab"}, {"ab\xE7\x9C", L"ab"}, {"ab\xC3", L"ab"},
+        {"ab\xC0\x80" "cd", L"ab"}, {"\xC0\x80" "cd", L""},
+    };
+    for (const auto& [utf8, wide] : cases) EXPECT_EQ(DecodeUtf8Bmp(utf8), wide) << utf8;
+}
 
-    ASSERT_EQ(with.list.files().size(), 2u);
-    ASSERT_EQ(without.list.files().size(), 2u);
-    EXPECT_EQ(with.list.files()[0].path(), with.dir / L"lumenox.exe");
-    EXPECT_EQ(with.list.files()[1].path(), with.dir / L"plugins\\a.dll");
-    EXPECT_EQ(without.list.files()[0].path(), without.dir / L"lumenox.exe");
-    EXPECT_EQ(without.list.files()[1].path(), without.dir / L"plugins\\a.dll");
+TEST(ManifestCreateInstallInfo, KnowsExactlyTheThreeEntryModes) {
+    const std::wstring path = L"C:\\Lumenox\\lumenox.exe";
+    for (const wchar_t* mode : {L"shortcut", L"startmenu", L"service"}) {
+        const auto entry = CreateInstallInfo(mode, path);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->path(), path);
+        EXPECT_EQ(std::string(entry->GetModeName()), base::WideToUtf8(mode));
+    }
+    // "reg" belongs to the main-program item, not to an entry; modes compare exactly.
+    for (const wchar_t* mode : {L"reg", L"Shortcut", L"SERVICE", L"startmenu ", L""}) {
+        EXPECT_EQ(CreateInstallInfo(mode, path), nullptr) << base::WideToUtf8(mode);
+    }
+    // A service entry without a name does nothing; one whose service is gone still counts as done.
+    XmlConfigDocument doc;
+    auto service = CreateInstallInfo(L"service", L"C:\\Lumenox\\qlumservice.exe");
+    ASSERT_TRUE(doc.LoadText("<config mode=\"service\" displayname=\"Lumenox Service\"/>") && doc.SelectPath(""));
+    EXPECT_EQ(service->Execute(doc), 0);
+    ASSERT_TRUE(doc.LoadText("<config mode=\"service\" name=\"qlum_never_installed_service\"/>") && doc.SelectPath(""));
+    EXPECT_EQ(service->Execute(doc), 1);
+}
+
+TEST(ManifestInstallLoader, AnswersItsCodesAndRunsTheProgramOnceWithSetDefault) {
+    TempDir dir(L"loader");
+    QInstallLoader loader;
+    const std::pair<std::wstring, int> failures[] = {
+        {L"", kLoaderEmptyPath}, {dir / L"missing.exe", kLoaderFileMissing}, {dir.path(), kLoaderFileMissing}};
+    for (const auto& [path, code] : failures) {
+        loader.Init(kInstallLoaderKindExe, path);
+        EXPECT_EQ(loader.Run(), code) << base::WideToUtf8(path);
+    }
+    ASSERT_TRUE(CopyInto(L"lumenox_main.exe", dir.path()));
+    loader.Init(kInstallLoaderKindExe, dir / L"lumenox_main.exe");
+    EXPECT_EQ(loader.parameters(), L"/setdefault:0");
+    EXPECT_EQ(loader.Run(), kLoaderStarted);
+    ASSERT_TRUE(WaitForLine(dir / L"lumenox_main.log", 10000));
+    EXPECT_EQ(ReadLines(dir / L"lumenox_main.log"), std::vector<std::string>{"/setdefault:0"});
+}
+
+TEST(ManifestLoad, FullPathsAreTheSameWithAndWithoutTrailingBackslash) {
+    for (const bool trailing : {true, false}) {
+        Installation inst("<item path=\"lumenox.exe\"/><item path=\"plugins\\a.dll\"/>");
+        const std::wstring& dir = inst.dir.path();
+        inst.list.SetDirectory(trailing ? dir : dir.substr(0, dir.size() - 1));
+        inst.Load();
+        ASSERT_EQ(inst.list.files().size(), 2u);
+        EXPECT_EQ(inst.list.files()[0].path(), inst.dir / L"lumenox.exe");
+        EXPECT_EQ(inst.list.files()[1].path(), inst.dir / L"plugins\\a.dll");
+    }
 }
 
 TEST(ManifestLoad, NonAsciiItemPathsAndShortcutNamesSurvive) {
-    // "看图王.exe" with a shortcut "看图王.lnk".
-    const std::string exe = "\xE7\x9C\x8B\xE5\x9B\xBE\xE7\x8E\x8B.exe";
-    const std::string lnk = "\xE7\x9C\x8B\xE5\x9B\xBE\xE7\x8E\x8B.lnk";
-    Installation inst("<item path=\"" + exe + "\"><config mode=\"shortcut\" name=\"" + lnk + "\"/></item>");
-    const std::wstring linkName = L"\u770b\u56fe\u738b.lnk";
-    inst.PutOnDesktop(linkName);
-    inst.PutOnDesktop(L"other.lnk");
+    const std::string name = "\xE7\x9C\x8B\xE5\x9B\xBE\xE7\x8E\x8B";  // "看图王"
+    Installation inst("<item path=\"" + name + ".exe\"><config mode=\"shortcut\" name=\"" + name + ".lnk\"/></item>");
+    inst.PutOnDesktop({L"\u770b\u56fe\u738b.lnk", L"other.lnk"});
     inst.Load();
-
     ASSERT_EQ(inst.list.files().size(), 1u);
     EXPECT_EQ(inst.list.files()[0].path(), inst.dir / L"\u770b\u56fe\u738b.exe");
     ASSERT_EQ(inst.list.files()[0].entries().size(), 1u);
     EXPECT_EQ(inst.list.files()[0].entries()[0]->path(), inst.dir / L"\u770b\u56fe\u738b.exe");
-    EXPECT_FALSE(Exists(inst.Desktop(linkName)));
+    EXPECT_FALSE(Exists(inst.Desktop(L"\u770b\u56fe\u738b.lnk")));
     EXPECT_TRUE(Exists(inst.Desktop(L"other.lnk")));
 }
 
-TEST(ManifestLoad, EntriesStartAtTheFirstConfigChildAndTakeEveryElementAfterIt) {
+TEST(ManifestLoad, WalksStartAtTheFirstItemAndItsFirstConfigChildAndTakeEveryElementAfter) {
     Installation inst(
+        "<file path=\"notyet.exe\"><config mode=\"shortcut\" name=\"notyet.lnk\"/></file>"
         "<item path=\"lumenox.exe\">"
         "<shortcut mode=\"shortcut\" name=\"before.lnk\"/>"
         "<config mode=\"shortcut\" name=\"first.lnk\"/>"
@@ -125,63 +155,41 @@ TEST(ManifestLoad, EntriesStartAtTheFirstConfigChildAndTakeEveryElementAfterIt) 
         "<config name=\"nomode.lnk\"/>"
         "<config mode=\"unknown\" name=\"unknown.lnk\"/>"
         "<config mode=\"reg\"/>"
-        "</item>");
-    for (const wchar_t* name : {L"before.lnk", L"first.lnk", L"later.lnk", L"nomode.lnk", L"unknown.lnk"}) {
-        inst.PutOnDesktop(name);
-    }
-    inst.Load();
-
-    EXPECT_TRUE(Exists(inst.Desktop(L"before.lnk")));
-    EXPECT_FALSE(Exists(inst.Desktop(L"first.lnk")));
-    EXPECT_FALSE(Exists(inst.Desktop(L"later.lnk")));
-    EXPECT_TRUE(Exists(inst.Desktop(L"nomode.lnk")));
-    EXPECT_TRUE(Exists(inst.Desktop(L"unknown.lnk")));
-    ASSERT_EQ(inst.list.files().size(), 1u);
-    EXPECT_EQ(inst.list.files()[0].entries().size(), 2u);
-}
-
-TEST(ManifestLoad, ListWalkStartsAtTheFirstItemAndVisitsEveryFollowingElement) {
-    Installation inst(
-        "<file path=\"notyet.exe\"><config mode=\"shortcut\" name=\"notyet.lnk\"/></file>"
-        "<item path=\"a.exe\"><config mode=\"shortcut\" name=\"a.lnk\"/></item>"
+        "</item>"
         "<file path=\"b.exe\"><config mode=\"startmenu\" dir=\"Lumenox\"/></file>");
-    inst.PutOnDesktop(L"notyet.lnk");
-    inst.PutOnDesktop(L"a.lnk");
+    inst.PutOnDesktop({L"notyet.lnk", L"before.lnk", L"first.lnk", L"later.lnk", L"nomode.lnk", L"unknown.lnk"});
     ASSERT_TRUE(::CreateDirectoryW((inst.shell.programs() + L"Lumenox").c_str(), nullptr));
     inst.Load();
-
-    EXPECT_TRUE(Exists(inst.Desktop(L"notyet.lnk")));
-    EXPECT_FALSE(Exists(inst.Desktop(L"a.lnk")));
+    for (const wchar_t* kept : {L"notyet.lnk", L"before.lnk", L"nomode.lnk", L"unknown.lnk"}) {
+        EXPECT_TRUE(Exists(inst.Desktop(kept))) << base::WideToUtf8(kept);
+    }
+    EXPECT_FALSE(Exists(inst.Desktop(L"first.lnk")));
+    EXPECT_FALSE(Exists(inst.Desktop(L"later.lnk")));
     EXPECT_FALSE(Exists(inst.shell.programs() + L"Lumenox"));
     ASSERT_EQ(inst.list.files().size(), 2u);
+    EXPECT_EQ(inst.list.files()[0].entries().size(), 2u);
     EXPECT_EQ(inst.list.files()[1].path(), inst.dir / L"b.exe");
 }
 
 TEST(ManifestLoad, UnreadableManifestsExecuteNothing) {
-    for (const std::string& text : {std::string(), std::string("<packet><installfile>"),
-                                     std::string("<packet><installfile><dirlist/></installfile></packet>")}) {
-        Installation inst("");
-        WriteBytes(inst.dir / kManifestName, text);
-        inst.PutOnDesktop(L"a.lnk");
-        inst.Load();
+    for (const char* text : {"", "<packet><installfile>", "<packet><installfile><dirlist/></installfile></packet>",
+                             static_cast<const char*>(nullptr)}) {  // null: the manifest named is absent
+        Installation inst("<item path=\"a.exe\"><config mode=\"shortcut\" name=\"a.lnk\"/></item>");
+        if (text) WriteBytes(inst.dir / kManifestName, text);
+        inst.PutOnDesktop({L"a.lnk"});
+        inst.list.LoadFileConfigList(inst.dir / (text ? kManifestName : L"absent.xml"));
         EXPECT_TRUE(inst.list.files().empty());
         EXPECT_TRUE(Exists(inst.Desktop(L"a.lnk")));
     }
-    Installation missing("<item path=\"a.exe\"><config mode=\"shortcut\" name=\"a.lnk\"/></item>");
-    missing.PutOnDesktop(L"a.lnk");
-    missing.list.LoadFileConfigList(missing.dir / L"absent.xml");
-    EXPECT_TRUE(missing.list.files().empty());
-    EXPECT_TRUE(Exists(missing.Desktop(L"a.lnk")));
 }
 
 TEST(ManifestLoad, ServiceEntryStopsAndDeletesTheService) {
-    testing_support::ScopedTestService service;
+    ScopedTestService service;
     ASSERT_TRUE(service.created());
     ASSERT_TRUE(service.Start());
     Installation inst("<item path=\"qlumservice.exe\"><config mode=\"service\" name=\"" +
                       base::WideToUtf8(service.name()) + "\" displayname=\"Lumenox Update\"/></item>");
     inst.Load();
-
     EXPECT_TRUE(service.WaitUntilGone());
     ASSERT_EQ(inst.list.files().size(), 1u);
     ASSERT_EQ(inst.list.files()[0].entries().size(), 1u);
@@ -199,15 +207,12 @@ TEST(ManifestLoad, MainProgramRunsWithSetDefaultBeforeTheUninstallInformationGoe
         "<item path=\"other.dll\"/>",
         world.lookup.get());
     world.InstallMainProgram(inst.dir.path());
-    inst.PutOnDesktop(L"Lumenox.lnk");
+    inst.PutOnDesktop({L"Lumenox.lnk"});
     inst.Load();
-
     // The program has run (the launch waits for it) and saw the key still there.
-    EXPECT_EQ(ReadLines(inst.dir / L"lumenox_main.log"),
-              (std::vector<std::string>{"/setdefault:0", "probe:present"}));
-    EXPECT_FALSE(testing_support::ScopedMachineKey::Exists(world.uninstallKey.path()));
-    EXPECT_FALSE(testing_support::ProductKeyScope::KeyExists());
-
+    EXPECT_EQ(ReadLines(inst.dir / L"lumenox_main.log"), (std::vector<std::string>{"/setdefault:0", "probe:present"}));
+    EXPECT_FALSE(ScopedMachineKey::Exists(world.uninstallKey.path()));
+    EXPECT_FALSE(ProductKeyScope::KeyExists());
     EXPECT_EQ(inst.list.mainProgram().path(), inst.dir / L"lumenox_main.exe");
     ASSERT_EQ(inst.list.mainProgram().entries().size(), 1u);
     EXPECT_FALSE(Exists(inst.Desktop(L"Lumenox.lnk")));
@@ -216,37 +221,31 @@ TEST(ManifestLoad, MainProgramRunsWithSetDefaultBeforeTheUninstallInformationGoe
     EXPECT_EQ(inst.list.files()[0].path(), inst.dir / L"other.dll");
 }
 
-TEST(ManifestLoad, RegEntryUnderAnOrdinaryItemDoesNothing) {
-    UninstallInfoWorld world;
-    Installation inst("<item path=\"lumenox_main.exe\"><config mode=\"reg\"/></item>", world.lookup.get());
-    world.InstallMainProgram(inst.dir.path());
-    inst.Load();
-
-    EXPECT_FALSE(Exists(inst.dir / L"lumenox_main.log"));
-    EXPECT_TRUE(testing_support::ScopedMachineKey::Exists(world.uninstallKey.path()));
-    EXPECT_TRUE(testing_support::ProductKeyScope::KeyExists());
-    ASSERT_EQ(inst.list.files().size(), 1u);
-    EXPECT_TRUE(inst.list.files()[0].entries().empty());
-}
-
-TEST(ManifestLoad, MainProgramFlagOtherThanOneExecutesNothing) {
-    UninstallInfoWorld world;
-    Installation inst(
-        "<item path=\"lumenox_main.exe\" mainprogram=\"true\">"
-        "<config mode=\"shortcut\" name=\"a.lnk\"/><config mode=\"reg\"/></item>"
-        "<item path=\"x.exe\" mainprogram=\"\"><config mode=\"shortcut\" name=\"b.lnk\"/></item>"
-        "<item path=\"y.exe\" mainprogram=\"1 \"><config mode=\"shortcut\" name=\"c.lnk\"/></item>",
-        world.lookup.get());
-    world.InstallMainProgram(inst.dir.path());
-    for (const wchar_t* name : {L"a.lnk", L"b.lnk", L"c.lnk"}) inst.PutOnDesktop(name);
-    inst.Load();
-
-    for (const wchar_t* name : {L"a.lnk", L"b.lnk", L"c.lnk"}) EXPECT_TRUE(Exists(inst.Desktop(name))) << name;
-    EXPECT_FALSE(Exists(inst.dir / L"lumenox_main.log"));
-    EXPECT_TRUE(testing_support::ScopedMachineKey::Exists(world.uninstallKey.path()));
-    EXPECT_TRUE(inst.list.files().empty());
-    EXPECT_TRUE(inst.list.mainProgram().path().empty());
-    EXPECT_TRUE(inst.list.mainProgram().entries().empty());
+TEST(ManifestLoad, RegEntryUnderAnOrdinaryItemOrAFlagOtherThanOneExecutesNothing) {
+    const std::pair<const char*, size_t> cases[] = {  // the items, the ordinary files left
+        {"<item path=\"lumenox_main.exe\"><config mode=\"reg\"/></item>", 1},
+        {"<item path=\"lumenox_main.exe\" mainprogram=\"true\">"
+         "<config mode=\"shortcut\" name=\"a.lnk\"/><config mode=\"reg\"/></item>"
+         "<item path=\"x.exe\" mainprogram=\"\"><config mode=\"shortcut\" name=\"b.lnk\"/></item>"
+         "<item path=\"y.exe\" mainprogram=\"1 \"><config mode=\"shortcut\" name=\"c.lnk\"/></item>",
+         0}};
+    for (const auto& [items, files] : cases) {
+        SCOPED_TRACE(items);
+        UninstallInfoWorld world;
+        Installation inst(items, world.lookup.get());
+        world.InstallMainProgram(inst.dir.path());
+        inst.PutOnDesktop({L"a.lnk", L"b.lnk", L"c.lnk"});
+        inst.Load();
+        for (const wchar_t* name : {L"a.lnk", L"b.lnk", L"c.lnk"}) EXPECT_TRUE(Exists(inst.Desktop(name)));
+        EXPECT_FALSE(Exists(inst.dir / L"lumenox_main.log"));
+        EXPECT_TRUE(world.KeysPresent());
+        ASSERT_EQ(inst.list.files().size(), files);
+        if (files) {
+            EXPECT_TRUE(inst.list.files()[0].entries().empty());
+        }
+        EXPECT_TRUE(inst.list.mainProgram().path().empty());
+        EXPECT_TRUE(inst.list.mainProgram().entries().empty());
+    }
 }
 
 TEST(ManifestLoad, TwoMainProgramItemsKeepTheLastPathAndBothEntries) {
@@ -256,10 +255,8 @@ TEST(ManifestLoad, TwoMainProgramItemsKeepTheLastPathAndBothEntries) {
         // Without any entry the item is handed on to the ordinary load, which
         // leaves it empty; the main program's path is still its own.
         "<item path=\"third.exe\" mainprogram=\"1\"/>");
-    inst.PutOnDesktop(L"a.lnk");
-    inst.PutOnDesktop(L"b.lnk");
+    inst.PutOnDesktop({L"a.lnk", L"b.lnk"});
     inst.Load();
-
     EXPECT_FALSE(Exists(inst.Desktop(L"a.lnk")));
     EXPECT_FALSE(Exists(inst.Desktop(L"b.lnk")));
     EXPECT_EQ(inst.list.mainProgram().path(), inst.dir / L"third.exe");
@@ -271,16 +268,16 @@ TEST(ManifestLoad, TwoMainProgramItemsKeepTheLastPathAndBothEntries) {
 
 TEST(ManifestLoad, MainProgramOutsideTheInstallationIsNotStartedButKeysStillGo) {
     UninstallInfoWorld world;
-    // Both temporary directories lie side by side in the temporary folder.
-    TempDir elsewhere(L"elsewhere");
+    TempDir elsewhere(L"elsewhere");  // beside the installation in the temporary folder
     world.InstallMainProgram(elsewhere.path());
-    const std::wstring climbing = L"..\\" + LeafName(elsewhere.path()) + L"\\lumenox_main.exe";
-    Installation inst("<item path=\"" + base::WideToUtf8(climbing) + "\" mainprogram=\"1\"><config mode=\"reg\"/></item>",
-                      world.lookup.get());
+    const std::wstring leaf = elsewhere.path().substr(elsewhere.path().rfind(L'\\', elsewhere.path().size() - 2) + 1);
+    const std::wstring climbing = L"..\\" + leaf + L"lumenox_main.exe";
+    Installation inst(
+        "<item path=\"" + base::WideToUtf8(climbing) + "\" mainprogram=\"1\"><config mode=\"reg\"/></item>",
+        world.lookup.get());
     ASSERT_TRUE(Exists(inst.dir / climbing));
     inst.Load();
-
     EXPECT_EQ(inst.list.mainProgram().path(), inst.dir / climbing);
     EXPECT_FALSE(Exists(elsewhere / L"lumenox_main.log"));
-    EXPECT_FALSE(testing_support::ScopedMachineKey::Exists(world.uninstallKey.path()));
+    EXPECT_FALSE(ScopedMachineKey::Exists(world.uninstallKey.path()));
 }

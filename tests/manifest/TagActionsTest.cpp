@@ -1,301 +1,253 @@
-// The three kinds of extra action against real files, processes and the registry.
+// The three kinds of extra action against real files, processes and the
+// registry, and their pure rules: path refusal, mask text, scrambling, digests.
 #include <gtest/gtest.h>
+
+#include <cctype>
 
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "manifest/ExpandTask.h"
 #include "manifest/Md5.h"
-#include "manifest/Settings.h"
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 #include "removal/Paths.h"
 #include "report/Report.h"
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
 #include "support/TagSupport.h"
 #include "support/TestSupport.h"
+#include "base/platform.h"
 
 using namespace manifest;
-using testing_support::BinDir;
-using testing_support::Exists;
-using testing_support::ParseTag;
-using testing_support::ReadBytes;
-using testing_support::ReadLines;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
-using testing_support::XmlAttr;
+using namespace testing_support;
+using base::RemoveTree;
+using base::UnscrambleText;
+using base::XmlConfigDocument;
 
 namespace {
 
 constexpr DWORD kChildWaitMs = 10000;
-
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
+using Outcome = std::pair<int, int>;  // Execute's result, the reported code
 
 std::string FileMd5(const std::wstring& path) { return Md5HexOfBytes(ReadBytes(path)); }
 
-std::string ExecuteXml(const std::wstring& path, const std::string& md5, const std::wstring& param) {
-    return "<execute path=\"" + XmlAttr(path) + "\" md5=\"" + md5 + "\" param=\"" + XmlAttr(param) + "\"/>";
+std::string ExecuteXml(const std::wstring& path, const std::string& md5, const std::wstring& param = L"") {
+    return "<execute path=\"" + base::XmlEscape(path) + "\" md5=\"" + md5 + "\" param=\"" + base::XmlEscape(param) + "\"/>";
 }
 
 std::string CopyXml(const std::wstring& src, const std::wstring& dest) {
-    return "<copyfile srcfile=\"" + XmlAttr(src) + "\" destfile=\"" + XmlAttr(dest) + "\"/>";
+    return "<copyfile srcfile=\"" + base::XmlEscape(src) + "\" destfile=\"" + base::XmlEscape(dest) + "\"/>";
 }
 
-// Runs one action and answers (Execute result, reported code).
-std::pair<int, int> RunTag(const std::string& xml) {
+Outcome RunTag(const std::string& xml) {
     std::unique_ptr<ITag> tag = ParseTag(xml);
     if (!tag) return {-1, -1};
     const int result = tag->Execute();
     return {result, tag->last_result()};
 }
 
-// A directory below the expanded %TEMP%, for actions that name it through the macro.
-class TempMacroDir {
-public:
-    TempMacroDir() {
-        removal::ExpandEnvVar(L"%TEMP%", temp_);
-        name_ = L"uninst_tagmacro_" + std::to_wstring(::GetCurrentProcessId());
-        ::CreateDirectoryW(path().c_str(), nullptr);
-    }
-    ~TempMacroDir() { testing_support::RemoveTree(path()); }
-    std::wstring path() const { return temp_ + L"\\" + name_ + L"\\"; }
-    const std::wstring& name() const { return name_; }
-
-private:
-    std::wstring temp_;
-    std::wstring name_;
-};
+// A copy of the sleeper, which logs its command line when asked to.
+std::wstring Helper(const TempDir& dir, const std::wstring& name = L"helper.exe") {
+    ::CopyFileW((BinDir() + L"sleeper.exe").c_str(), (dir / name).c_str(), FALSE);
+    return dir / name;
+}
 
 }  // namespace
 
-// ---- execute --------------------------------------------------------------------
+TEST(TagRules, DotDotComponentsAndRefusedPaths) {
+    const std::pair<const wchar_t*, bool> dotDot[] = {
+        {L"C:\\a\\..\\b.txt", true}, {L"C:/a/../b.txt", true}, {L"C:\\a\\...\\b.txt", true},
+        {L"C:\\a\\ .. \\b.txt", true}, {L"C:\\a\\..\t\r\n\\b.txt", true}, {L"..", true}, {L"C:\\a\\..", true},
+        // Two dots next to letters, or dots that never touch, are ordinary names.
+        {L"C:\\a\\b..c.txt", false}, {L"C:\\a\\..b\\c.txt", false}, {L"C:\\a\\. .\\c.txt", false},
+        {L"C:\\a\\.\\c.txt", false}, {L"C:\\a\\\\c.txt", false}};
+    for (const auto& [path, has] : dotDot) EXPECT_EQ(HasDotDotComponent(path), has) << base::WideToUtf8(path);
+    // Only fully qualified local paths of at most 259 characters.
+    const std::pair<std::wstring, bool> refused[] = {
+        {L"C:\\users\\me\\a..b.txt", false}, {L"d:/data/file.bin", false},
+        {L"C:\\console.txt", false},  // only the device names themselves
+        {L"C:\\" + std::wstring(256, L'x'), false}, {L"C:\\" + std::wstring(257, L'x'), true},
+        {L"C:\\a\\..\\b.txt", true}, {L"file.txt", true}, {L"\\Windows\\file.txt", true}, {L"C:file.txt", true},
+        {L"\\\\server\\share\\f.txt", true}, {L"\\\\?\\C:\\a\\b.txt", true}, {L"\\\\.\\PhysicalDrive0", true},
+        {L"C:\\a\\b.txt:hidden", true}, {L"C:\\a\\b.txt::$DATA", true}, {L"C:\\a\\nul", true},
+        {L"C:\\a\\CON.txt", true}, {L"C:\\a\\com1 \\b.txt", true}, {L"", true}};
+    for (const auto& [path, is] : refused) EXPECT_EQ(IsRefusedTagPath(path), is) << base::WideToUtf8(path);
+}
+
+TEST(TagRules, AvoidMaskScramblingAndDigests) {
+    const std::pair<const char*, uint32_t> masks[] = {
+        {"3", 3}, {"0x1F", 0x1F}, {"0XaB", 0xAB}, {"ff zz", 0xFF}, {"12g4", 0x12}, {"", 0}, {"0x", 0},
+        {"-1", 0},  // no sign: nothing parses
+        {"FFFFFFFF", 0xFFFFFFFF}, {"100000001", 0xFFFFFFFF}};  // beyond 32 bits: every product, not a wrapped few
+    for (const auto& [text, mask] : masks) EXPECT_EQ(ParseHexMask(text), mask) << text;
+    // "\xC2\xA7" holds the key byte itself, which scrambles to zero.
+    const std::string text = "<r a=\"\xC2\xA7\"/>\r\n";
+    const std::string scrambled = ScrambleExpandTaskText(text);
+    ASSERT_EQ(scrambled.size(), text.size());
+    EXPECT_EQ(static_cast<unsigned char>(scrambled[0]), static_cast<unsigned char>('<' ^ 0xA7));
+    EXPECT_EQ(scrambled[7], '\0');
+    EXPECT_EQ(ScrambleExpandTaskText(scrambled), text);
+    EXPECT_EQ(UnscrambleText(scrambled), text);
+    EXPECT_EQ(Md5HexOfBytes(""), "d41d8cd98f00b204e9800998ecf8427e");  // RFC 1321 vectors
+    EXPECT_EQ(Md5HexOfBytes("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(Md5HexOfBytes("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
+    EXPECT_EQ(Md5HexOfBytes("1234567890123456789012345678901234567890" "1234567890123456789012345678901234567890"),
+              "57edf4a22be3c955ac49da2e2107b67a");
+    // Fed in pieces, larger than one read chunk.
+    QMD5 md5;
+    const std::string block(100000, 'a');
+    ASSERT_TRUE(md5.ok() && md5.Update(block.data(), 1) && md5.Update(block.data() + 1, block.size() - 1));
+    Md5Digest digest{};
+    ASSERT_TRUE(md5.Final(digest));
+    EXPECT_EQ(Md5Hex(digest), Md5HexOfBytes(block));
+    EXPECT_FALSE(md5.Update("x", 1));  // finished
+}
 
 TEST(RunExeTag, StartsVerifiedProgramWithQuotedPathAndParam) {
     TempDir dir;
-    const std::wstring folder = dir / L"with blank\\";
-    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-    const std::wstring program = folder + L"helper copy.exe";
-    ASSERT_TRUE(::CopyFileW((BinDir() + L"sleeper.exe").c_str(), program.c_str(), FALSE));
-    const std::wstring log = dir / L"run.log";
-    const std::wstring param = L"--ms 0 --log \"" + log + L"\"";
-
-    // Upper-case digits in the action match the lower-case digest.
-    const auto [result, code] = RunTag(ExecuteXml(program, Upper(FileMd5(program)), param));
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(code, kTagExeStarted);
-    ASSERT_TRUE(testing_support::WaitForLine(log, kChildWaitMs));
-    const std::vector<std::string> lines = ReadLines(log);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], base::WideToUtf8(L"\"" + program + L"\" " + param));
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"with blank").c_str(), nullptr));
+    const std::wstring program = Helper(dir, L"with blank\\helper copy.exe");
+    const std::wstring param = L"--ms 0 --log \"" + (dir / L"run.log") + L"\"";
+    std::string md5 = FileMd5(program);
+    for (char& c : md5) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));  // any case matches
+    EXPECT_EQ(RunTag(ExecuteXml(program, md5, param)), Outcome(1, kTagExeStarted));
+    ASSERT_TRUE(WaitForLine(dir / L"run.log", kChildWaitMs));
+    const std::string line = base::WideToUtf8(L"\"" + program + L"\" " + param);
+    EXPECT_EQ(ReadLines(dir / L"run.log"), std::vector<std::string>{line});
     // The child ends by itself; its image can go once it has.
-    EXPECT_TRUE(testing_support::WaitUntil([&] { return ::DeleteFileW(program.c_str()) != FALSE; }));
+    EXPECT_TRUE(WaitUntil([&] { return ::DeleteFileW(program.c_str()) != FALSE; }));
 }
 
-TEST(RunExeTag, ExpandsMacroPath) {
-    TempMacroDir dir;
-    const std::wstring program = dir.path() + L"helper.exe";
-    ASSERT_TRUE(::CopyFileW((BinDir() + L"sleeper.exe").c_str(), program.c_str(), FALSE));
-    const std::wstring log = dir.path() + L"macro.log";
-    std::unique_ptr<ITag> tag = ParseTag(ExecuteXml(L"%TEMP%/" + dir.name() + L"//helper.exe", FileMd5(program),
-                                                    L"--ms 0 --log \"" + log + L"\""));
-    ASSERT_TRUE(tag);
-    EXPECT_EQ(tag->Execute(), 1);
-    EXPECT_EQ(static_cast<CRunExeTag*>(tag.get())->path(), program);
-    ASSERT_TRUE(testing_support::WaitForLine(log, kChildWaitMs));
-    EXPECT_TRUE(testing_support::WaitUntil([&] { return ::DeleteFileW(program.c_str()) != FALSE; }));
-}
-
-TEST(RunExeTag, ResultCodesOfFailures) {
+TEST(RunExeTag, ResultCodesOfFailuresAndRefusedPaths) {
     TempDir dir;
-    const std::wstring program = dir / L"helper.exe";
-    ASSERT_TRUE(::CopyFileW((BinDir() + L"sleeper.exe").c_str(), program.c_str(), FALSE));
+    const std::wstring program = Helper(dir);
     const std::string md5 = FileMd5(program);
-
-    // Attribute missing: path or md5; param is optional.
-    EXPECT_EQ(RunTag("<execute path=\"" + XmlAttr(program) + "\"/>"), std::make_pair(0, int(kTagExeInvalid)));
-    EXPECT_EQ(RunTag("<execute md5=\"" + md5 + "\"/>"), std::make_pair(0, int(kTagExeInvalid)));
-    EXPECT_EQ(RunTag("<execute path=\"\" md5=\"" + md5 + "\"/>"), std::make_pair(0, int(kTagExeEmptyPath)));
-    EXPECT_EQ(RunTag(ExecuteXml(dir / L"absent.exe", md5, L"")), std::make_pair(0, int(kTagExeMissing)));
-    EXPECT_EQ(RunTag(ExecuteXml(dir.path(), md5, L"")), std::make_pair(0, int(kTagExeMissing)));  // a directory
     std::string wrong = md5;
     wrong[0] = wrong[0] == '0' ? '1' : '0';
-    EXPECT_EQ(RunTag(ExecuteXml(program, wrong, L"")), std::make_pair(0, int(kTagExeDigestMismatch)));
-    EXPECT_EQ(RunTag(ExecuteXml(program, "", L"")), std::make_pair(0, int(kTagExeDigestMismatch)));
-    // A verified file that is no program does not start.
-    const std::wstring text = dir / L"notes.exe";
-    ASSERT_TRUE(WriteBytes(text, "plain text, no image"));
-    EXPECT_EQ(RunTag(ExecuteXml(text, FileMd5(text), L"")), std::make_pair(0, int(kTagExeNotStarted)));
-}
-
-TEST(RunExeTag, RefusedPathsStartNothing) {
-    TempDir dir;
-    const std::wstring program = dir / L"helper.exe";
-    ASSERT_TRUE(::CopyFileW((BinDir() + L"sleeper.exe").c_str(), program.c_str(), FALSE));
-    const std::string md5 = FileMd5(program);
-    const std::wstring log = dir / L"never.log";
-    const std::wstring param = L"--ms 0 --log \"" + log + L"\"";
-    // The file exists and matches, but through a climbing or device-namespace path.
-    const std::wstring climbing = dir / L"sub\\..\\helper.exe";
+    ASSERT_TRUE(WriteBytes(dir / L"notes.exe", "plain text, no image"));
     ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
-    EXPECT_EQ(RunTag(ExecuteXml(climbing, md5, param)), std::make_pair(0, int(kTagExeNotStarted)));
-    EXPECT_EQ(RunTag(ExecuteXml(L"\\\\?\\" + program, md5, param)), std::make_pair(0, int(kTagExeNotStarted)));
-    ::Sleep(200);
-    EXPECT_FALSE(Exists(log));
-}
-
-// An empty "md5" must not let a file that cannot be read (so cannot be
-// verified) run: a digest that cannot be computed matches nothing.
-TEST(RunExeTag, UnreadableProgramNeverPassesDigestCheck) {
-    TempDir dir;
-    const std::wstring program = dir / L"locked.exe";
-    ASSERT_TRUE(::CopyFileW((BinDir() + L"sleeper.exe").c_str(), program.c_str(), FALSE));
-    base::unique_hfile exclusive(::CreateFileW(program.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::wstring param = L"--ms 0 --log \"" + (dir / L"never.log") + L"\"";
+    const std::pair<std::string, int> cases[] = {
+        {"<execute path=\"" + base::XmlEscape(program) + "\"/>", kTagExeInvalid},  // path and md5 needed, param optional
+        {"<execute md5=\"" + md5 + "\"/>", kTagExeInvalid},
+        {"<execute path=\"\" md5=\"" + md5 + "\"/>", kTagExeEmptyPath},
+        {ExecuteXml(dir / L"absent.exe", md5), kTagExeMissing},
+        {ExecuteXml(dir.path(), md5), kTagExeMissing},  // a directory
+        {ExecuteXml(program, wrong), kTagExeDigestMismatch},
+        {ExecuteXml(program, ""), kTagExeDigestMismatch},
+        {ExecuteXml(dir / L"notes.exe", FileMd5(dir / L"notes.exe")), kTagExeNotStarted},  // verified, no program
+        // The file exists and matches, but through a climbing or device-namespace path.
+        {ExecuteXml(dir / L"sub\\..\\helper.exe", md5, param), kTagExeNotStarted},
+        {ExecuteXml(L"\\\\?\\" + program, md5, param), kTagExeNotStarted},
+    };
+    for (const auto& [xml, code] : cases) EXPECT_EQ(RunTag(xml), Outcome(0, code)) << xml;
+    // A file that cannot be read cannot be verified: an empty md5 must not let it run.
+    base::unique_hfile exclusive(::CreateFileW(program.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(exclusive);
-    EXPECT_EQ(RunTag(ExecuteXml(program, "", L"--ms 0")), std::make_pair(0, int(kTagExeDigestMismatch)));
+    EXPECT_EQ(RunTag(ExecuteXml(program, "", param)), Outcome(0, kTagExeDigestMismatch));
+    ::Sleep(200);
+    EXPECT_FALSE(Exists(dir / L"never.log"));
 }
-
-// ---- copyfile -------------------------------------------------------------------
 
 TEST(CopyFileTag, CopiesOverExistingDestination) {
     TempDir dir;
     const std::string content(70000, 'q');
-    ASSERT_TRUE(WriteBytes(dir / L"src.bin", content + "end"));
+    ASSERT_TRUE(WriteBytes(dir / L"src.bin", content));
     ASSERT_TRUE(WriteBytes(dir / L"dest.bin", "old and shorter"));
-    EXPECT_EQ(RunTag(CopyXml(dir / L"src.bin", dir / L"dest.bin")), std::make_pair(1, 0));  // success reports nothing
-    EXPECT_EQ(FileMd5(dir / L"dest.bin"), FileMd5(dir / L"src.bin"));
-    EXPECT_EQ(FileMd5(dir / L"dest.bin"), Md5HexOfBytes(content + "end"));
+    EXPECT_EQ(RunTag(CopyXml(dir / L"src.bin", dir / L"dest.bin")), Outcome(1, 0));  // success reports nothing
+    EXPECT_EQ(ReadBytes(dir / L"dest.bin"), content);
     // Names with two dots next to letters, and non-ASCII names, are ordinary.
     const std::wstring wide = dir / L"\x76EE\x6807..copy.bin";
-    EXPECT_EQ(RunTag(CopyXml(dir / L"src.bin", wide)), std::make_pair(1, 0));
-    EXPECT_EQ(FileMd5(wide), FileMd5(dir / L"src.bin"));
+    EXPECT_EQ(RunTag(CopyXml(dir / L"src.bin", wide)), Outcome(1, 0));
+    EXPECT_EQ(ReadBytes(wide), content);
 }
 
-TEST(CopyFileTag, ExpandsMacrosInBothPaths) {
-    TempMacroDir dir;
-    ASSERT_TRUE(WriteBytes(dir.path() + L"in.txt", "macro copy"));
-    EXPECT_EQ(RunTag(CopyXml(L"%TEMP%/" + dir.name() + L"/in.txt", L"%TEMP%\\" + dir.name() + L"\\\\out.txt")),
-              std::make_pair(1, 0));
-    EXPECT_EQ(ReadBytes(dir.path() + L"out.txt"), "macro copy");
-}
-
-TEST(CopyFileTag, ResultCodesOfFailures) {
-    TempDir dir;
-    ASSERT_TRUE(WriteBytes(dir / L"src.txt", "data"));
-    const std::string src = XmlAttr(dir / L"src.txt");
-    EXPECT_EQ(RunTag("<copyfile srcfile=\"" + src + "\"/>"), std::make_pair(0, int(kTagCopyInvalid)));
-    EXPECT_EQ(RunTag("<copyfile destfile=\"" + src + "\"/>"), std::make_pair(0, int(kTagCopyInvalid)));
-    EXPECT_EQ(RunTag("<copyfile srcfile=\"\" destfile=\"" + src + "\"/>"), std::make_pair(0, int(kTagCopyEmptyPath)));
-    EXPECT_EQ(RunTag("<copyfile srcfile=\"" + src + "\" destfile=\"\"/>"), std::make_pair(0, int(kTagCopyEmptyPath)));
-    EXPECT_EQ(RunTag(CopyXml(dir / L"absent.txt", dir / L"out.txt")), std::make_pair(0, int(kTagCopySourceMissing)));
-    // The destination's directory is not created.
-    EXPECT_EQ(RunTag(CopyXml(dir / L"src.txt", dir / L"nodir\\out.txt")), std::make_pair(0, int(kTagCopyFailed)));
-    EXPECT_FALSE(Exists(dir / L"nodir"));
-}
-
-TEST(CopyFileTag, RefusesPathsLeavingTheirPlace) {
+TEST(CopyFileTag, ResultCodesOfFailuresAndRefusedPaths) {
     TempDir dir;
     ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
-    ASSERT_TRUE(WriteBytes(dir / L"src.txt", "data"));
-    const auto refused = std::make_pair(0, int(kTagCopyFailed));
-    // A ".." component would land the copy in the parent: refused in either path.
-    EXPECT_EQ(RunTag(CopyXml(dir / L"src.txt", dir / L"sub\\..\\out1.txt")), refused);
-    EXPECT_EQ(RunTag(CopyXml(dir / L"sub\\..\\src.txt", dir / L"out2.txt")), refused);
-    EXPECT_EQ(RunTag(CopyXml(dir / L"src.txt", dir / L"sub/ ../out3.txt")), refused);
-    EXPECT_FALSE(Exists(dir / L"out1.txt"));
-    EXPECT_FALSE(Exists(dir / L"out2.txt"));
-    EXPECT_FALSE(Exists(dir / L"out3.txt"));
-    // Streams, devices and the device namespace.
-    EXPECT_EQ(RunTag(CopyXml(dir / L"src.txt", dir / L"out4.txt:hidden")), refused);
-    EXPECT_FALSE(Exists(dir / L"out4.txt"));
-    EXPECT_EQ(RunTag(CopyXml(dir / L"src.txt", dir / L"NUL")), refused);
-    EXPECT_EQ(RunTag(CopyXml(dir / L"src.txt", L"\\\\?\\" + dir.path() + L"out5.txt")), refused);
-    EXPECT_FALSE(Exists(dir / L"out5.txt"));
-    // A destination of 260 characters or more.
+    const std::wstring src = dir / L"src.txt";
+    ASSERT_TRUE(WriteBytes(src, "data"));
     std::wstring longDest = dir.path();
-    longDest.append(removal::kMaxPathChars - longDest.size(), L'x');
-    EXPECT_EQ(RunTag(CopyXml(dir / L"src.txt", longDest)), refused);
-}
-
-// ---- avoidproduct ---------------------------------------------------------------
-
-TEST(AvoidProductTag, MaskAgainstInstalledProducts) {
-    auto run = [](const std::string& xml, uint32_t installed) {
-        CAvoidProductTag tag([installed] { return installed; });
-        XmlConfigDocument doc;
-        EXPECT_TRUE(doc.LoadText(xml));
-        doc.SelectPath(nullptr);
-        tag.Parse(doc);
-        const int result = tag.Execute();
-        return std::make_pair(result, tag.last_result());
+    longDest.append(base::kMaxPathChars - longDest.size(), L'x');  // 260 characters
+    const std::pair<std::string, int> cases[] = {
+        {"<copyfile srcfile=\"" + base::XmlEscape(src) + "\"/>", kTagCopyInvalid},
+        {"<copyfile destfile=\"" + base::XmlEscape(src) + "\"/>", kTagCopyInvalid},
+        {"<copyfile srcfile=\"\" destfile=\"" + base::XmlEscape(src) + "\"/>", kTagCopyEmptyPath},
+        {"<copyfile srcfile=\"" + base::XmlEscape(src) + "\" destfile=\"\"/>", kTagCopyEmptyPath},
+        {CopyXml(dir / L"absent.txt", dir / L"out.txt"), kTagCopySourceMissing},
+        {CopyXml(src, dir / L"nodir\\out.txt"), kTagCopyFailed},  // the destination's directory is not made
+        // A ".." component would land the copy in the parent.
+        {CopyXml(src, dir / L"sub\\..\\out1.txt"), kTagCopyFailed},
+        {CopyXml(dir / L"sub\\..\\src.txt", dir / L"out2.txt"), kTagCopyFailed},
+        {CopyXml(src, dir / L"sub/ ../out3.txt"), kTagCopyFailed},
+        // Streams, devices, the device namespace and overlong paths.
+        {CopyXml(src, dir / L"out4.txt:hidden"), kTagCopyFailed},
+        {CopyXml(src, dir / L"NUL"), kTagCopyFailed},
+        {CopyXml(src, L"\\\\?\\" + dir.path() + L"out5.txt"), kTagCopyFailed},
+        {CopyXml(src, longDest), kTagCopyFailed},
     };
-    EXPECT_EQ(run("<avoidproduct aovid=\"3\"/>", 4), std::make_pair(1, 0));
-    EXPECT_EQ(run("<avoidproduct aovid=\"3\"/>", 2), std::make_pair(0, int(kTagProductInstalled)));
-    EXPECT_EQ(run("<avoidproduct aovid=\"0x10\"/>", 0x10), std::make_pair(0, int(kTagProductInstalled)));
-    // Without the attribute the mask is 0: nothing is avoided.
-    EXPECT_EQ(run("<avoidproduct avoid=\"3\"/>", 0xFFFFFFFFu), std::make_pair(1, 0));
+    for (const auto& [xml, code] : cases) EXPECT_EQ(RunTag(xml), Outcome(0, code)) << xml;
+    for (const wchar_t* name : {L"nodir", L"out1.txt", L"out2.txt", L"out3.txt", L"out4.txt", L"out5.txt"}) {
+        EXPECT_FALSE(Exists(dir / name)) << base::WideToUtf8(name);
+    }
 }
 
-TEST(AvoidProductTag, RealProductSearchData) {
-    constexpr wchar_t kRoot[] = L"Software\\uninst_test_tag_products";
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-    struct KeyCleanup {
-        const wchar_t* root;
-        ~KeyCleanup() { ::RegDeleteTreeW(HKEY_CURRENT_USER, root); }
-    } cleanup{kRoot};
-    base::unique_hkey key;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kRoot) + L"\\Uninstall\\Other Photo Studio").c_str(),
-                                0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
-              ERROR_SUCCESS);
+TEST(TagMacros, BothActionsExpandMacroPaths) {
+    std::wstring temp;
+    ASSERT_TRUE(removal::ExpandEnvVar(L"%TEMP%", temp));
+    const std::wstring name = L"uninst_tagmacro_" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring dir = temp + L"\\" + name + L"\\";
+    ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
+    struct Cleanup {
+        std::wstring dir;
+        ~Cleanup() { RemoveTree(dir); }
+    } cleanup{dir};
+    ASSERT_TRUE(WriteBytes(dir + L"in.txt", "macro copy"));
+    EXPECT_EQ(RunTag(CopyXml(L"%TEMP%/" + name + L"/in.txt", L"%TEMP%\\" + name + L"\\\\out.txt")), Outcome(1, 0));
+    EXPECT_EQ(ReadBytes(dir + L"out.txt"), "macro copy");
+    ASSERT_TRUE(::CopyFileW((BinDir() + L"sleeper.exe").c_str(), (dir + L"helper.exe").c_str(), FALSE));
+    std::unique_ptr<ITag> tag = ParseTag(ExecuteXml(L"%TEMP%/" + name + L"//helper.exe", FileMd5(dir + L"helper.exe"),
+                                                    L"--ms 0 --log \"" + dir + L"macro.log\""));
+    ASSERT_TRUE(tag);
+    EXPECT_EQ(tag->Execute(), 1);
+    EXPECT_EQ(static_cast<CRunExeTag*>(tag.get())->path(), dir + L"helper.exe");
+    ASSERT_TRUE(WaitForLine(dir + L"macro.log", kChildWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return ::DeleteFileW((dir + L"helper.exe").c_str()) != FALSE; }));
+}
 
-    TempDir dir;
-    const std::string root = base::WideToUtf8(kRoot);
-    ASSERT_TRUE(WriteBytes(dir / L"payload.xml",
-                           "<list><product id=\"2\"><method2><path hkey=\"HKCU\" path=\"" + root +
-                               "\\Uninstall\"><item keyword=\"photo studio\"/></path></method2></product>"
-                               "<product id=\"3\"><method2><path hkey=\"HKCU\" path=\"" + root +
-                               "\\Uninstall\"><item keyword=\"absent\"/></path></method2></product></list>"));
-    const auto writer = testing_support::RunProcess(
-        BinDir() + L"lminfo_writer.exe",
-        L"\"" + (dir / L"payload.xml") + L"\" \"" + (dir / kProductSearchFileName) + L"\"");
-    ASSERT_TRUE(writer.finished);
-    ASSERT_EQ(writer.exitCode, 0u);
-
+TEST(AvoidProductTag, MaskAgainstInstalledProductsAskedAtEachRun) {
+    uint32_t installed = 0;
     int searches = 0;
-    auto installed = [&] {
-        ++searches;
-        return ComputeInstalledProductMask(dir.path());
-    };
-    auto run = [&](const std::string& xml) {
-        CAvoidProductTag tag(installed);
+    const auto run = [&](const std::string& xml, uint32_t products) {
+        installed = products;
+        CAvoidProductTag tag([&] {
+            ++searches;
+            return installed;
+        });
         XmlConfigDocument doc;
         EXPECT_TRUE(doc.LoadText(xml));
         doc.SelectPath(nullptr);
         tag.Parse(doc);
         const int result = tag.Execute();
-        return std::make_pair(result, tag.last_result());
+        return Outcome(result, tag.last_result());
     };
-    EXPECT_EQ(run("<avoidproduct aovid=\"2\"/>"), std::make_pair(0, int(kTagProductInstalled)));  // id 2: bit 1
-    EXPECT_EQ(run("<avoidproduct aovid=\"5\"/>"), std::make_pair(1, 0));                           // ids 1 and 3
-    EXPECT_EQ(searches, 2);
+    EXPECT_EQ(run("<avoidproduct aovid=\"3\"/>", 4), Outcome(1, 0));
+    EXPECT_EQ(run("<avoidproduct aovid=\"3\"/>", 2), Outcome(0, kTagProductInstalled));
+    EXPECT_EQ(run("<avoidproduct aovid=\"0x10\"/>", 0x10), Outcome(0, kTagProductInstalled));
+    EXPECT_EQ(searches, 3);  // once per run, never cached
+    // Without the attribute the mask is 0: nothing is avoided.
+    EXPECT_EQ(run("<avoidproduct avoid=\"3\"/>", 0xFFFFFFFFu), Outcome(1, 0));
 }
-
-// ---- common -----------------------------------------------------------------------
 
 TEST(TagReport, NeedReportCreatesTheReportObject) {
     TempDir noLibrary;
     report::ReportSdkHolder::SetDirectoryForTesting(noLibrary.path());
+    report::ConnectTagReports();
     std::unique_ptr<ITag> quiet = ParseTag("<copyfile srcfile=\"\" destfile=\"\"/>");
     ASSERT_TRUE(quiet);
     quiet->SetContext(0, 7, 8);
     quiet->Execute();
     EXPECT_EQ(quiet->last_result(), kTagCopyEmptyPath);
     EXPECT_EQ(report::ReportSdkHolder::Instance().use_count(), 0u);
-
     std::unique_ptr<ITag> reporting = ParseTag("<execute path=\"\" md5=\"\"/>");
     ASSERT_TRUE(reporting);
     reporting->SetContext(1, 7, 8);
@@ -310,7 +262,5 @@ TEST(TagKinds, ElementNamesCaseInsensitiveAndExact) {
     EXPECT_TRUE(dynamic_cast<CRunExeTag*>(CreateTag(L"EXECUTE").get()));
     EXPECT_TRUE(dynamic_cast<CCopyFileTag*>(CreateTag(L"CopyFile").get()));
     EXPECT_TRUE(dynamic_cast<CAvoidProductTag*>(CreateTag(L"avoidProduct").get()));
-    EXPECT_FALSE(CreateTag(L"executex"));
-    EXPECT_FALSE(CreateTag(L" execute"));
-    EXPECT_FALSE(CreateTag(L""));
+    for (const wchar_t* name : {L"executex", L" execute", L""}) EXPECT_FALSE(CreateTag(name)) << base::WideToUtf8(name);
 }

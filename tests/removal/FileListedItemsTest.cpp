@@ -5,168 +5,239 @@
 #include "base/text.h"
 #include "removal/DesktopLinks.h"
 #include "removal/FileRemoval.h"
+#include "removal/PathContainment.h"
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
 #include "support/TestSupport.h"
+#include "manifest/InstalledItems.h"
 
-using removal::RemoveListedItems;
-using testing_support::BinDir;
-using testing_support::ChildProcess;
-using testing_support::Exists;
-using testing_support::ReadBytes;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
-using testing_support::WriteUtf8;
+using namespace testing_support;
+using manifest::kDirListPath;
+using manifest::kFileListPath;
+using manifest::RemoveListedItems;
 
 namespace {
 
-std::string XmlEscape(const std::wstring& text) {
-    std::string out;
-    for (const char c : base::WideToUtf8(text)) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            case '<': out += "&lt;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string Items(const std::vector<std::wstring>& paths, const char* element = "item") {
     std::string xml;
-    for (const auto& path : paths) xml += std::string("<") + element + " path=\"" + XmlEscape(path) + "\"/>";
+    for (const auto& path : paths) {
+        std::string escaped;
+        for (const char c : base::WideToUtf8(path)) {
+            escaped += c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
+        }
+        xml += std::string("<") + element + " path=\"" + escaped + "\"/>";
+    }
     return xml;
 }
 
-bool WriteManifest(const std::wstring& installDir, const std::string& files, const std::string& dirs) {
-    const std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<packet><installfile><filelist>" + files +
-                            "</filelist><dirlist>" + dirs + "</dirlist></installfile></packet>";
-    return WriteBytes(installDir + L"installconfig.xml", xml);
-}
-
-// An installation directory with a few files and a neighbouring directory
-// "outside" whose files must survive every removal.
+// An installation directory (its name decides whether it names the product)
+// beside a directory "outside" whose file must survive every removal.
 struct Installation {
     TempDir root{L"inst"};
-    std::wstring install = root / L"Lumenox Viewer\\";
+    std::wstring dir;
     std::wstring outside = root / L"outside\\";
-
-    Installation() {
-        ::CreateDirectoryW(install.c_str(), nullptr);
+    explicit Installation(const wchar_t* name = L"Lumenox Viewer") : dir(root / name + L"\\") {
+        ::CreateDirectoryW(dir.c_str(), nullptr);
         ::CreateDirectoryW(outside.c_str(), nullptr);
         WriteBytes(outside + L"precious.txt", "keep");
+    }
+    bool Manifest(const std::string& files, const std::string& dirs) const {
+        const std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<packet><installfile><filelist>" + files +
+                                "</filelist><dirlist>" + dirs + "</dirlist></installfile></packet>";
+        return WriteBytes(dir + L"installconfig.xml", xml);
+    }
+    bool Files(const std::vector<std::wstring>& names) const {
+        bool ok = true;
+        for (const auto& name : names) {
+            ok = ok && (name.back() == L'\\' ? ::CreateDirectoryW((dir + name).c_str(), nullptr) != FALSE
+                                             : WriteBytes(dir + name, "x"));
+        }
+        return ok;
     }
     bool OutsideIntact() const { return ReadBytes(outside + L"precious.txt") == "keep"; }
 };
 
+// The "own directory" is that of the running test program: link targets live
+// in a fresh folder beside it.
+struct LinkWorld {
+    BinSubDir own{L"links"};
+    TempDir elsewhere{L"elsewhere"};
+    TempDir desktop{L"desktop"};
+    LinkWorld() {
+        ::CreateDirectoryW((own / L"bin").c_str(), nullptr);
+        WriteBytes(own / L"bin\\viewer.exe", "MZ");
+        WriteBytes(own / L"readme.txt", "r");
+        WriteBytes(elsewhere / L"other.exe", "MZ");
+        MakeShellLink(desktop / L"Viewer.lnk", own / L"bin\\viewer.exe");
+        MakeShellLink(desktop / L"Upper.lnk", own / L"BIN\\VIEWER.EXE");
+        MakeShellLink(desktop / L"Folder.lnk", own / L"bin");
+        MakeShellLink(desktop / L"Other.lnk", elsewhere / L"other.exe");
+        MakeShellLink(desktop / L"Gone.lnk", own / L"readme.txt");
+        ::DeleteFileW((own / L"readme.txt").c_str());  // a missing target has no long path
+        WriteBytes(desktop / L"plain.lnk", "not a link");
+    }
+};
+
+std::wstring g_allUsersDesktop;
+std::wstring g_userDesktop;
+removal::DesktopFolders TestDesktops() { return {g_allUsersDesktop, g_userDesktop}; }
+
+void RemoveInstalled(const std::wstring& dir) {
+    std::wstring recorded;
+    manifest::RemoveInstalledFiles(dir, recorded, &TestDesktops);
+    EXPECT_EQ(recorded, dir);
+}
+
 }  // namespace
+
+TEST(FilePathContainment, JoinsWhatStaysInsideAndRefusesTheRest) {
+    const std::wstring dir = L"C:\\P\\lumenox\\";
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {  // relative path, joined (null: refused)
+        {L"a.dll", L"a.dll"},
+        {L"sub/x/b.dll", L"sub\\x\\b.dll"},
+        {L".\\sub\\\\.\\b.dll", L"sub\\b.dll"},
+        {L"sub\\..\\b.dll", L"b.dll"},
+        {L"a.b..c", L"a.b..c"},
+        {L"skins\\", L"skins\\"},  // a directory item keeps one trailing separator
+        {L"skins/", L"skins\\"},
+        // Climbing out, also through segments the platform trims to "..".
+        {L"..", nullptr}, {L"..\\x.dll", nullptr}, {L"../x.dll", nullptr}, {L"sub\\..\\..\\x.dll", nullptr},
+        {L"sub\\..\\..\\lumenox\\x.dll", nullptr}, {L"...\\x.dll", nullptr}, {L".. \\x.dll", nullptr},
+        {L"sub\\. .\\x.dll", nullptr},
+        // Absolute, drive, UNC, device and stream forms.
+        {L"\\Windows\\x.dll", nullptr}, {L"/Windows/x.dll", nullptr}, {L"C:\\Windows\\x.dll", nullptr},
+        {L"C:x.dll", nullptr}, {L"sub\\D:\\x.dll", nullptr}, {L"\\\\server\\share\\x.dll", nullptr},
+        {L"\\\\?\\C:\\x.dll", nullptr}, {L"\\\\.\\PhysicalDrive0", nullptr}, {L"//?/C:/x.dll", nullptr},
+        {L"x.dll:stream", nullptr},
+        // The directory itself: an empty "path" would name the whole installation.
+        {L"", nullptr}, {L".", nullptr}, {L".\\", nullptr}, {L"sub\\..", nullptr},
+    };
+    for (const auto& [relative, expected] : cases) {
+        std::wstring joined = L"untouched";
+        EXPECT_EQ(removal::JoinInsideDirectory(dir, relative, joined), expected != nullptr)
+            << base::WideToUtf8(relative);
+        EXPECT_EQ(joined, expected ? dir + expected : L"");
+    }
+    std::wstring joined;
+    EXPECT_TRUE(removal::JoinInsideDirectory(L"C:\\P\\lumenox", L"a.dll", joined));  // without separator
+    EXPECT_EQ(joined, L"C:\\P\\lumenox\\a.dll");
+    EXPECT_FALSE(removal::JoinInsideDirectory(L"", L"a.dll", joined));
+}
+
+TEST(FileDesktopLinks, LinkIntoOwnDirectoryIsRecognised) {
+    LinkWorld w;
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"Viewer.lnk", true}, {L"Upper.lnk", true},  {L"Folder.lnk", true},   {L"Other.lnk", false},
+        {L"Gone.lnk", false},  {L"plain.lnk", false}, {L"missing.lnk", false}, {L"", false}};
+    for (const auto& [name, own] : cases) {
+        EXPECT_EQ(removal::IsLinkIntoOwnDirectory(w.desktop / name), own) << base::WideToUtf8(name);
+    }
+}
+
+TEST(FileDesktopLinks, SweepRemovesOnlyLinksIntoOwnDirectory) {
+    LinkWorld w;
+    ASSERT_TRUE(::CreateDirectoryW((w.desktop / L"Folder").c_str(), nullptr));
+    ASSERT_TRUE(MakeShellLink(w.desktop / L"Folder\\Nested.lnk", w.own / L"bin\\viewer.exe"));  // not swept
+    ASSERT_TRUE(::CopyFileW((w.own / L"bin\\viewer.exe").c_str(), (w.desktop / L"viewer.exe").c_str(), FALSE));
+    // Without a trailing separator, as the platform reports desktop folders.
+    removal::RemoveDesktopLinks(w.desktop.path().substr(0, w.desktop.path().size() - 1));
+    for (const wchar_t* gone : {L"Viewer.lnk", L"Upper.lnk", L"Folder.lnk"}) EXPECT_FALSE(Exists(w.desktop / gone));
+    for (const wchar_t* kept : {L"Other.lnk", L"Gone.lnk", L"plain.lnk", L"Folder\\Nested.lnk", L"viewer.exe"}) {
+        EXPECT_TRUE(Exists(w.desktop / kept)) << base::WideToUtf8(kept);
+    }
+    EXPECT_TRUE(Exists(w.own / L"bin\\viewer.exe"));
+    removal::RemoveDesktopLinks(L"");  // an unreadable desktop folder is skipped
+    const removal::DesktopFolders folders = removal::QueryDesktopFolders();
+    EXPECT_TRUE(IsDirectory(folders.currentUser));
+    EXPECT_TRUE(IsDirectory(folders.allUsers));
+    EXPECT_NE(folders.allUsers, folders.currentUser);
+}
 
 TEST(FileListedItems, RemovesListedFilesAndDirectories) {
     Installation inst;
-    const std::wstring& d = inst.install;
-    ASSERT_TRUE(::CreateDirectoryW((d + L"skins").c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryW((d + L"skins\\dark").c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryW((d + L"plugins").c_str(), nullptr));
-    ASSERT_TRUE(WriteBytes(d + L"a.dll", "a"));
-    ASSERT_TRUE(WriteBytes(d + L"b.exe", "b"));
-    ASSERT_TRUE(WriteBytes(d + L"unlisted.txt", "u"));
-    ASSERT_TRUE(WriteBytes(d + L"skins\\dark\\s.png", "s"));
+    const std::wstring& d = inst.dir;
+    ASSERT_TRUE(inst.Files({L"skins\\", L"skins\\dark\\", L"plugins\\", L"a.dll", L"b.exe", L"unlisted.txt",
+                            L"skins\\dark\\s.png", L"plugins\\p.dll", L"\u56fe\u7247.txt"}));
     ASSERT_TRUE(::SetFileAttributesW((d + L"skins\\dark\\s.png").c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(WriteBytes(d + L"plugins\\p.dll", "p"));
-    ASSERT_TRUE(WriteUtf8(d + L"\u56fe\u7247.txt", L"non-ASCII name"));
     // Sibling elements of any name are walked too.
-    ASSERT_TRUE(WriteManifest(d, Items({L"a.dll", L"sub/../b.exe", L"\u56fe\u7247.txt"}) + Items({L"gone.dll"}, "other"),
+    ASSERT_TRUE(inst.Manifest(Items({L"a.dll", L"sub/../b.exe", L"\u56fe\u7247.txt"}) + Items({L"gone.dll"}, "other"),
                               Items({L"skins\\", L"plugins"})));
-
     // Files mode answers with the last deletion: "gone.dll" does not exist.
-    EXPECT_FALSE(RemoveListedItems(d, removal::kFileListPath, false));
-    EXPECT_FALSE(Exists(d + L"a.dll"));
-    EXPECT_FALSE(Exists(d + L"b.exe"));
-    EXPECT_FALSE(Exists(d + L"\u56fe\u7247.txt"));
+    EXPECT_FALSE(RemoveListedItems(d, kFileListPath, false));
+    for (const wchar_t* gone : {L"a.dll", L"b.exe", L"\u56fe\u7247.txt"}) EXPECT_FALSE(Exists(d + gone));
     EXPECT_TRUE(Exists(d + L"skins\\dark\\s.png"));
-
-    EXPECT_FALSE(RemoveListedItems(d, removal::kDirListPath, true)) << "directory mode answers false";
+    EXPECT_FALSE(RemoveListedItems(d, kDirListPath, true)) << "directory mode answers false";
     EXPECT_FALSE(Exists(d + L"skins"));
     EXPECT_FALSE(Exists(d + L"plugins"));
     EXPECT_TRUE(Exists(d + L"unlisted.txt"));
     EXPECT_TRUE(Exists(d + L"installconfig.xml"));
-
-    ASSERT_TRUE(WriteBytes(d + L"c.dll", "c"));
-    ASSERT_TRUE(WriteManifest(d, Items({L"c.dll"}), ""));
-    EXPECT_TRUE(RemoveListedItems(d, removal::kFileListPath, false));
+    ASSERT_TRUE(inst.Files({L"c.dll"}));
+    ASSERT_TRUE(inst.Manifest(Items({L"c.dll"}), ""));
+    EXPECT_TRUE(RemoveListedItems(d, kFileListPath, false));
 }
 
 TEST(FileListedItems, MissingManifestOrListRemovesNothing) {
     Installation inst;
-    ASSERT_TRUE(WriteBytes(inst.install + L"a.dll", "a"));
-    EXPECT_FALSE(RemoveListedItems(inst.install, removal::kFileListPath, false));
-    ASSERT_TRUE(WriteBytes(inst.install + L"installconfig.xml", "<packet><installfile/></packet>"));
-    EXPECT_FALSE(RemoveListedItems(inst.install, removal::kFileListPath, false));
-    ASSERT_TRUE(WriteBytes(inst.install + L"installconfig.xml", "not xml <"));
-    EXPECT_FALSE(RemoveListedItems(inst.install, removal::kDirListPath, true));
-    EXPECT_TRUE(Exists(inst.install + L"a.dll"));
+    ASSERT_TRUE(inst.Files({L"a.dll"}));
+    EXPECT_FALSE(RemoveListedItems(inst.dir, kFileListPath, false));
+    ASSERT_TRUE(WriteBytes(inst.dir + L"installconfig.xml", "<packet><installfile/></packet>"));
+    EXPECT_FALSE(RemoveListedItems(inst.dir, kFileListPath, false));
+    ASSERT_TRUE(WriteBytes(inst.dir + L"installconfig.xml", "not xml <"));
+    EXPECT_FALSE(RemoveListedItems(inst.dir, kDirListPath, true));
+    EXPECT_TRUE(Exists(inst.dir + L"a.dll"));
 }
 
 TEST(FileListedItems, ItemsOutsideTheInstallationAreSkipped) {
     Installation inst;
-    const std::wstring& d = inst.install;
     const std::wstring precious = inst.outside + L"precious.txt";
     const std::wstring outsideNoSep = inst.outside.substr(0, inst.outside.size() - 1);
-    ASSERT_TRUE(WriteBytes(d + L"own.dll", "own"));
+    ASSERT_TRUE(inst.Files({L"own.dll"}));
     const std::vector<std::wstring> hostile = {
         L"..\\outside\\precious.txt",
         L"../outside/precious.txt",
         L"sub\\..\\..\\outside\\precious.txt",
-        precious,                                  // absolute with drive letter
-        precious.substr(2),                        // rooted, no drive
+        precious,
+        precious.substr(2),                                    // rooted, no drive
         precious.substr(0, 2) + L"..\\outside\\precious.txt",  // drive-relative
         L"\\\\?\\" + precious,
         L"\\\\.\\" + precious,
         L"\\\\localhost\\" + precious.substr(0, 1) + L"$" + precious.substr(2),
-        L"",                                       // the installation directory itself
+        L"",  // the installation directory itself
         L"...\\outside\\precious.txt",
     };
-    ASSERT_TRUE(WriteManifest(d, Items(hostile) + Items({L"own.dll"}) + Items({L"..\\outside\\precious.txt"}),
-                              Items(hostile) + Items({L"..\\outside", L"..", outsideNoSep, L"\\\\?\\" + outsideNoSep})));
-
+    ASSERT_TRUE(inst.Manifest(Items(hostile) + Items({L"own.dll", L"..\\outside\\precious.txt"}),
+                              Items(hostile) +
+                                  Items({L"..\\outside", L"..", outsideNoSep, L"\\\\?\\" + outsideNoSep})));
     // Skipped like any failure: the last item decides the answer.
-    EXPECT_FALSE(RemoveListedItems(d, removal::kFileListPath, false));
-    EXPECT_FALSE(RemoveListedItems(d, removal::kDirListPath, true));
-    EXPECT_FALSE(Exists(d + L"own.dll"));
+    EXPECT_FALSE(RemoveListedItems(inst.dir, kFileListPath, false));
+    EXPECT_FALSE(RemoveListedItems(inst.dir, kDirListPath, true));
+    EXPECT_FALSE(Exists(inst.dir + L"own.dll"));
     EXPECT_TRUE(inst.OutsideIntact());
-    EXPECT_TRUE(Exists(d + L"installconfig.xml"));
+    EXPECT_TRUE(Exists(inst.dir + L"installconfig.xml"));
 }
 
 TEST(FileListedItems, ItemsReachedThroughLinksAreSkipped) {
     Installation inst;
-    const std::wstring& d = inst.install;
     struct LinkGuard {
         std::wstring link;
-        ~LinkGuard() { testing_support::RemoveSymbolicLink(link); }
-    } guard{d + L"data"};
-    ASSERT_TRUE(testing_support::MakeSymbolicLink(guard.link, inst.outside, true));
-    ASSERT_TRUE(WriteManifest(d, Items({L"data\\precious.txt"}), Items({L"data\\", L"data"})));
-
-    EXPECT_FALSE(RemoveListedItems(d, removal::kFileListPath, false));
-    RemoveListedItems(d, removal::kDirListPath, true);
+        ~LinkGuard() { RemoveSymbolicLink(link); }
+    } guard{inst.dir + L"data"};
+    ASSERT_TRUE(MakeSymbolicLink(guard.link, inst.outside, true));
+    ASSERT_TRUE(inst.Manifest(Items({L"data\\precious.txt"}), Items({L"data\\", L"data"})));
+    EXPECT_FALSE(RemoveListedItems(inst.dir, kFileListPath, false));
+    RemoveListedItems(inst.dir, kDirListPath, true);
     EXPECT_TRUE(inst.OutsideIntact());
-    // The listed link itself goes (Wine 8 cannot remove a link to a directory and keeps it).
-    if (!testing_support::RunningUnderWine()) {
-        EXPECT_FALSE(Exists(guard.link));
-    }
 }
 
 TEST(FileListedItems, RunningListedProgramIsTerminatedThenDeleted) {
     Installation inst;
-    const std::wstring program = inst.install + L"sleeper.exe";
-    ChildProcess running = testing_support::StartSleeperCopy(inst.install, L"sleeper.exe");
+    const std::wstring program = inst.dir + L"sleeper.exe";
+    ChildProcess running = StartSleeperCopy(inst.dir, L"sleeper.exe");
     ASSERT_TRUE(running.Running());
     ASSERT_FALSE(::DeleteFileW(program.c_str()));
-    ASSERT_TRUE(WriteManifest(inst.install, Items({L"sleeper.exe"}), ""));
-
-    EXPECT_TRUE(RemoveListedItems(inst.install, removal::kFileListPath, false));
-    EXPECT_EQ(::WaitForSingleObject(running.handle(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_TRUE(inst.Manifest(Items({L"sleeper.exe"}), ""));
+    EXPECT_TRUE(RemoveListedItems(inst.dir, kFileListPath, false));
+    EXPECT_TRUE(running.WaitExit(5000));
     EXPECT_FALSE(Exists(program));
 }
 
@@ -175,118 +246,70 @@ TEST(FileListedItems, ProductDirectoryGoesOnlyWhenItNamesTheProduct) {
     EXPECT_TRUE(removal::HasProductWord(L"D:\\Orbix Tools\\viewer\\"));
     EXPECT_FALSE(removal::HasProductWord(L"C:\\Program Files\\Viewer\\"));
     EXPECT_FALSE(removal::HasProductWord(L"C:\\lumen ox\\"));
-
-    TempDir root(L"prod");
-    const std::wstring named = root / L"OrbiX Viewer\\";
-    const std::wstring plain = root / L"Viewer\\";
-    for (const auto& dir : {named, plain}) {
-        ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
-        ASSERT_TRUE(::CreateDirectoryW((dir + L"sub").c_str(), nullptr));
-        ASSERT_TRUE(WriteBytes(dir + L"sub\\left.txt", "x"));
-    }
-    EXPECT_TRUE(removal::RemoveProductDirectory(named));
-    EXPECT_FALSE(Exists(named));
-    EXPECT_TRUE(removal::RemoveProductDirectory(plain));
-    EXPECT_TRUE(Exists(plain + L"sub\\left.txt"));
-    EXPECT_TRUE(removal::RemoveProductDirectory(root / L"lumenox-missing\\"));
+    Installation named(L"OrbiX Viewer");
+    Installation plain(L"Viewer");
+    for (const auto* inst : {&named, &plain}) ASSERT_TRUE(inst->Files({L"sub\\", L"sub\\left.txt"}));
+    EXPECT_TRUE(removal::RemoveProductDirectory(named.dir));
+    EXPECT_FALSE(Exists(named.dir));
+    EXPECT_TRUE(removal::RemoveProductDirectory(plain.dir));
+    EXPECT_TRUE(Exists(plain.dir + L"sub\\left.txt"));
+    EXPECT_TRUE(removal::RemoveProductDirectory(plain.root / L"lumenox-missing\\"));
     // A file that names the product is not a directory and stays.
-    ASSERT_TRUE(WriteBytes(root / L"lumenox.txt", "f"));
-    EXPECT_TRUE(removal::RemoveProductDirectory(root / L"lumenox.txt"));
-    EXPECT_TRUE(Exists(root / L"lumenox.txt"));
+    ASSERT_TRUE(WriteBytes(plain.root / L"lumenox.txt", "f"));
+    EXPECT_TRUE(removal::RemoveProductDirectory(plain.root / L"lumenox.txt"));
+    EXPECT_TRUE(Exists(plain.root / L"lumenox.txt"));
 }
-
-namespace {
-
-std::wstring g_allUsersDesktop;
-std::wstring g_userDesktop;
-removal::DesktopFolders TestDesktops() { return {g_allUsersDesktop, g_userDesktop}; }
-
-}  // namespace
 
 TEST(FileListedItems, InstalledFilesRemovalRunsEveryStep) {
     Installation inst;
-    const std::wstring& d = inst.install;
-    ASSERT_TRUE(::CreateDirectoryW((d + L"skins").c_str(), nullptr));
-    ASSERT_TRUE(WriteBytes(d + L"skins\\s.png", "s"));
-    ASSERT_TRUE(WriteBytes(d + L"a.dll", "a"));
-    ASSERT_TRUE(WriteBytes(d + L"unlisted.txt", "u"));
-    ASSERT_TRUE(WriteManifest(d, Items({L"a.dll"}), Items({L"skins"})));
-
-    // Desktop shortcuts are judged against the running executable's directory.
-    testing_support::BinSubDir own(L"desk");
-    ASSERT_TRUE(WriteBytes(own / L"viewer.exe", "MZ"));
+    ASSERT_TRUE(inst.Files({L"skins\\", L"skins\\s.png", L"a.dll", L"unlisted.txt"}));
+    ASSERT_TRUE(inst.Manifest(Items({L"a.dll"}), Items({L"skins"})));
+    LinkWorld user;
     TempDir allUsers(L"pubdesk");
-    TempDir user(L"userdesk");
-    ASSERT_TRUE(testing_support::MakeShellLink(allUsers / L"Viewer.lnk", own / L"viewer.exe"));
-    ASSERT_TRUE(testing_support::MakeShellLink(user / L"Viewer.lnk", own / L"viewer.exe"));
-    ASSERT_TRUE(testing_support::MakeShellLink(user / L"Other.lnk", inst.outside + L"precious.txt"));
+    ASSERT_TRUE(MakeShellLink(allUsers / L"Viewer.lnk", user.own / L"bin\\viewer.exe"));
     g_allUsersDesktop = allUsers.path();
-    g_userDesktop = user.path();
-
-    std::wstring recorded;
-    removal::RemoveInstalledFiles(d, recorded, &TestDesktops);
-    EXPECT_EQ(recorded, d);
+    g_userDesktop = user.desktop.path();
+    RemoveInstalled(inst.dir);
     EXPECT_FALSE(Exists(allUsers / L"Viewer.lnk"));
-    EXPECT_FALSE(Exists(user / L"Viewer.lnk"));
-    EXPECT_TRUE(Exists(user / L"Other.lnk"));
+    EXPECT_FALSE(Exists(user.desktop / L"Viewer.lnk"));
+    EXPECT_TRUE(Exists(user.desktop / L"Other.lnk"));
     // The path names the product, so the whole directory goes, unlisted files included.
-    EXPECT_FALSE(Exists(d));
+    EXPECT_FALSE(Exists(inst.dir));
     EXPECT_TRUE(inst.OutsideIntact());
 }
 
-TEST(FileListedItems, InstalledFilesRemovalKeepsUnnamedDirectory) {
-    TempDir root(L"plain");
-    const std::wstring d = root / L"Viewer\\";
-    ASSERT_TRUE(::CreateDirectoryW(d.c_str(), nullptr));
-    ASSERT_TRUE(WriteBytes(d + L"a.dll", "a"));
-    ASSERT_TRUE(WriteBytes(d + L"unlisted.txt", "u"));
-    ASSERT_TRUE(WriteManifest(d, Items({L"a.dll"}), ""));
+TEST(FileListedItems, InstalledFilesRemovalKeepsUnnamedDirectoryAndUnlistedFiles) {
     g_allUsersDesktop.clear();
     g_userDesktop.clear();
-
-    std::wstring recorded;
-    removal::RemoveInstalledFiles(d, recorded, &TestDesktops);
-    EXPECT_EQ(recorded, d);
-    EXPECT_FALSE(Exists(d + L"a.dll"));
-    EXPECT_FALSE(Exists(d + L"installconfig.xml"));
-    EXPECT_TRUE(Exists(d + L"unlisted.txt"));
+    // The manifest goes whether or not it lists itself; when it does, the
+    // directory pass must still see the directory list.
+    for (const bool listsItself : {false, true}) {
+        SCOPED_TRACE(listsItself);
+        Installation inst(L"Viewer");
+        ASSERT_TRUE(inst.Files({L"plugins\\", L"plugins\\p.dll", L"a.dll", L"unlisted.txt"}));
+        ASSERT_TRUE(inst.Manifest(Items(listsItself ? std::vector<std::wstring>{L"installconfig.xml", L"a.dll"}
+                                                    : std::vector<std::wstring>{L"a.dll"}),
+                                  Items({L"plugins"})));
+        RemoveInstalled(inst.dir);
+        EXPECT_FALSE(Exists(inst.dir + L"installconfig.xml"));
+        EXPECT_FALSE(Exists(inst.dir + L"a.dll"));
+        EXPECT_FALSE(Exists(inst.dir + L"plugins"));
+        EXPECT_TRUE(Exists(inst.dir + L"unlisted.txt"));
+    }
 }
 
 TEST(FileListedItems, ManifestHeldOpenStays) {
     // The run keeps the manifest open with read sharing only; then it can be
     // neither deleted nor renamed and stays for the self-removal script.
-    TempDir root(L"held");
-    const std::wstring d = root / L"Viewer\\";
-    ASSERT_TRUE(::CreateDirectoryW(d.c_str(), nullptr));
-    ASSERT_TRUE(WriteBytes(d + L"a.dll", "a"));
-    ASSERT_TRUE(WriteManifest(d, Items({L"a.dll"}), ""));
-    base::unique_hfile held(::CreateFileW((d + L"installconfig.xml").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
+    Installation inst(L"Viewer");
+    ASSERT_TRUE(inst.Files({L"a.dll"}));
+    ASSERT_TRUE(inst.Manifest(Items({L"a.dll"}), ""));
+    base::unique_hfile held(::CreateFileW((inst.dir + L"installconfig.xml").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.valid());
     g_allUsersDesktop.clear();
     g_userDesktop.clear();
-    std::wstring recorded;
-    removal::RemoveInstalledFiles(d, recorded, &TestDesktops);
-    EXPECT_FALSE(Exists(d + L"a.dll"));
-    EXPECT_TRUE(Exists(d + L"installconfig.xml"));
-}
-
-TEST(FileListedItems, ManifestListingItselfStillHasItsDirectoriesRemoved) {
-    // The file pass deletes the manifest when it lists itself; the directory
-    // pass must still see the directory list.
-    TempDir root(L"self");
-    const std::wstring d = root / L"Viewer\\";
-    ASSERT_TRUE(::CreateDirectoryW(d.c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryW((d + L"plugins").c_str(), nullptr));
-    ASSERT_TRUE(WriteBytes(d + L"plugins\\p.dll", "p"));
-    ASSERT_TRUE(WriteBytes(d + L"a.dll", "a"));
-    ASSERT_TRUE(WriteManifest(d, Items({L"installconfig.xml", L"a.dll"}), Items({L"plugins"})));
-    g_allUsersDesktop.clear();
-    g_userDesktop.clear();
-    std::wstring recorded;
-    removal::RemoveInstalledFiles(d, recorded, &TestDesktops);
-    EXPECT_FALSE(Exists(d + L"installconfig.xml"));
-    EXPECT_FALSE(Exists(d + L"a.dll"));
-    EXPECT_FALSE(Exists(d + L"plugins"));
-    EXPECT_TRUE(Exists(d));  // the path names no product: the directory itself stays
+    RemoveInstalled(inst.dir);
+    EXPECT_FALSE(Exists(inst.dir + L"a.dll"));
+    EXPECT_TRUE(Exists(inst.dir + L"installconfig.xml"));
 }

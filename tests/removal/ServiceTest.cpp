@@ -3,198 +3,122 @@
 #include <windows.h>
 #include <winsvc.h>
 
-#include <atomic>
-#include <string>
-#include <vector>
-
 #include "base/unique_any.h"
 #include "removal/Service.h"
+#include "support/ManifestSupport.h"
 #include "support/ServiceSupport.h"
-#include "support/TestSupport.h"
 
+using namespace testing_support;
 using removal::QExecService;
-using testing_support::kServiceForceStopControl;
-using testing_support::kServiceStateWaitMs;
 
 namespace {
 
-std::wstring UniqueServiceName() {
-    static std::atomic<unsigned> counter{0};
-    return L"qlumtest_" + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount()) + L"_" +
-           std::to_wstring(++counter);
-}
+constexpr DWORD kQuickMs = 3000;
 
-// A service of the stand-in program, registered for one test and always taken
-// down and deleted at the end, whatever the test did to it.
-class TestService {
-public:
-    TestService() : name_(UniqueServiceName()) {
-        base::unique_sc_handle manager = testing_support::OpenServiceManager();
-        const std::wstring binary = L"\"" + testing_support::BinDir() + L"qlumservice.exe\"";
-        base::unique_sc_handle service(::CreateServiceW(
-            manager.get(), name_.c_str(), name_.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-            SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
-        created_ = static_cast<bool>(service);
-    }
-    ~TestService() {
-        ForceStop();
-        base::unique_sc_handle manager = testing_support::OpenServiceManager();
-        base::unique_sc_handle service(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_ALL_ACCESS));
-        if (!service) return;
-        SERVICE_STATUS status = {};
-        if (::QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {
-            ::ControlService(service.get(), kServiceForceStopControl, &status);
-            testing_support::WaitForServiceState(name_, SERVICE_STOPPED);
-        }
-        ::DeleteService(service.get());
-    }
-
-    // Stops the service even in its ignore-stop mode, through the handle that
-    // Start kept, and closes that handle.
-    bool ForceStop() {
-        SERVICE_STATUS status = {};
-        const bool sent = control_ && ::ControlService(control_.get(), kServiceForceStopControl, &status);
-        control_.reset();
-        return sent;
-    }
-
-    bool created() const { return created_; }
-    const std::wstring& name() const { return name_; }
-
-    // Starts the service with optional parameters and waits until it runs.
-    // keepControl keeps a handle for ForceStop, which also holds off the
-    // removal of a deleted service until ForceStop closes it.
-    bool Start(std::vector<std::wstring> parameters = {}, bool keepControl = false) {
-        base::unique_sc_handle manager = testing_support::OpenServiceManager();
-        base::unique_sc_handle service(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_START));
-        std::vector<const wchar_t*> arguments;
-        for (const std::wstring& p : parameters) arguments.push_back(p.c_str());
-        if (!service || !::StartServiceW(service.get(), static_cast<DWORD>(arguments.size()),
-                                         arguments.empty() ? nullptr : arguments.data())) {
-            return false;
-        }
-        // Kept open: a service marked for deletion can no longer be opened
-        // (Wine refuses it), and one that ignores stops must still be stopped.
-        if (keepControl) control_.reset(::OpenServiceW(manager.get(), name_.c_str(), SERVICE_USER_DEFINED_CONTROL));
-        return testing_support::WaitForServiceState(name_, SERVICE_RUNNING);
-    }
-
-private:
-    std::wstring name_;
-    bool created_ = false;
-    base::unique_sc_handle control_;
-};
-
-QExecService ControllerFor(const std::wstring& name, int32_t operation) {
+bool Operate(const std::wstring& name, int32_t operation) {
     QExecService controller;
     controller.SetServiceName(name);
     controller.SetOperation(operation);
-    return controller;
+    return controller.RunOperation();
 }
 
 }  // namespace
 
 TEST(QExecService, StopsARunningServiceAndDeletesIt) {
-    TestService service;
+    ScopedTestService service;
     ASSERT_TRUE(service.created());
     ASSERT_TRUE(service.Start());
-
-    QExecService controller = ControllerFor(service.name(), removal::kServiceOperationStop);
     const DWORD start = ::GetTickCount();
-    EXPECT_TRUE(controller.RunOperation());
-    EXPECT_LT(::GetTickCount() - start, 3000u);
-    EXPECT_EQ(testing_support::QueryServiceState(service.name()), static_cast<DWORD>(SERVICE_STOPPED));
-
-    controller.SetOperation(removal::kServiceOperationDelete);
-    EXPECT_TRUE(controller.RunOperation());
-    EXPECT_TRUE(testing_support::WaitUntilServiceGone(service.name()));
+    EXPECT_TRUE(Operate(service.name(), removal::kServiceOperationStop));
+    EXPECT_LT(::GetTickCount() - start, kQuickMs);
+    EXPECT_EQ(service.State(), static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_TRUE(Operate(service.name(), removal::kServiceOperationDelete));
+    EXPECT_TRUE(service.WaitUntilGone());
 }
 
 TEST(QExecService, AlreadyStoppedServiceIsNotActiveAndStillDeleted) {
-    TestService service;
+    ScopedTestService service;
     ASSERT_TRUE(service.created());
-
     EXPECT_EQ(QExecService::StopService(service.name()), static_cast<DWORD>(ERROR_SERVICE_NOT_ACTIVE));
-    QExecService controller = ControllerFor(service.name(), removal::kServiceOperationStop);
-    EXPECT_FALSE(controller.RunOperation());
-
-    controller.SetOperation(removal::kServiceOperationDelete);
-    EXPECT_TRUE(controller.RunOperation());
-    EXPECT_TRUE(testing_support::WaitUntilServiceGone(service.name()));
+    EXPECT_FALSE(Operate(service.name(), removal::kServiceOperationStop));
+    EXPECT_TRUE(Operate(service.name(), removal::kServiceOperationDelete));
+    EXPECT_TRUE(service.WaitUntilGone());
 }
 
 TEST(QExecService, ServiceIgnoringStopCostsTheWaitAndIsMarkedForDeletion) {
-    TestService service;
+    ScopedTestService service;
     ASSERT_TRUE(service.created());
-    ASSERT_TRUE(service.Start({L"ignore-stop"}, true));
-
+    // A handle kept for the stand-in's forced stop: a service marked for
+    // deletion can no longer be opened (Wine refuses it).
+    struct ForcedStop {
+        base::unique_sc_handle control;
+        void Send() {
+            SERVICE_STATUS status = {};
+            if (control) ::ControlService(control.get(), kServiceForceStopControl, &status);
+            control.reset();  // the open handle holds off the removal
+        }
+        ~ForcedStop() { Send(); }
+    } forced;
+    {
+        base::unique_sc_handle manager = OpenServiceManager();
+        base::unique_sc_handle handle(::OpenServiceW(manager.get(), service.name().c_str(), SERVICE_START));
+        const wchar_t* arguments[] = {L"ignore-stop"};
+        ASSERT_TRUE(handle && ::StartServiceW(handle.get(), 1, arguments));
+        forced.control.reset(::OpenServiceW(manager.get(), service.name().c_str(), SERVICE_USER_DEFINED_CONTROL));
+        ASSERT_TRUE(WaitForServiceState(service.name(), SERVICE_RUNNING));
+    }
     const DWORD start = ::GetTickCount();
     EXPECT_EQ(QExecService::StopService(service.name()), static_cast<DWORD>(ERROR_SUCCESS));
     const DWORD elapsed = ::GetTickCount() - start;
     EXPECT_GE(elapsed, 4500u);
     EXPECT_LT(elapsed, 8000u);
-    EXPECT_EQ(testing_support::QueryServiceState(service.name()), static_cast<DWORD>(SERVICE_RUNNING));
-
+    EXPECT_EQ(service.State(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(QExecService::RemoveService(service.name()), static_cast<DWORD>(ERROR_SUCCESS));
-    // Still there while it runs, and a second deletion says it is already marked.
-    EXPECT_EQ(testing_support::QueryServiceState(service.name()), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(service.State(), static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_EQ(QExecService::RemoveService(service.name()), static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));
-
     // Once it does stop, the platform removes it. Windows passes the user
-    // control on and the service stops itself; Wine refuses any control after
-    // an accepted stop (ERROR_SERVICE_CANNOT_ACCEPT_CTRL) and ends the
-    // service's process instead.
-    service.ForceStop();
-    EXPECT_TRUE(testing_support::WaitUntilServiceGone(service.name()));
+    // control on; Wine refuses it after an accepted stop and ends the process.
+    forced.Send();
+    EXPECT_TRUE(service.WaitUntilGone());
 }
 
-TEST(QExecService, MissingServiceAnswersDoesNotExistFromBoth) {
-    const std::wstring name = UniqueServiceName();
-    EXPECT_EQ(QExecService::StopService(name), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
-    EXPECT_EQ(QExecService::RemoveService(name), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
-    QExecService controller = ControllerFor(name, removal::kServiceOperationStop);
-    EXPECT_FALSE(controller.RunOperation());
-    controller.SetOperation(removal::kServiceOperationDelete);
-    EXPECT_FALSE(controller.RunOperation());
-}
-
-TEST(QExecService, EmptyNameOrUnknownCodeFailsWithoutTouchingTheManager) {
-    // The manager calls would overwrite the thread's last error.
+TEST(QExecService, MissingServiceEmptyNameOrUnknownCodeFail) {
+    const std::wstring missing = L"qlumtest_never_installed_" + std::to_wstring(::GetCurrentProcessId());
+    EXPECT_EQ(QExecService::StopService(missing), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
+    EXPECT_EQ(QExecService::RemoveService(missing), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
+    EXPECT_EQ(QExecService().Operation(), removal::kServiceOperationNone);
+    // Without a name or a known code the manager is never asked: the thread's last error stays.
     constexpr DWORD kSentinel = 0x20001234;
-    QExecService controller;
-    EXPECT_EQ(controller.Operation(), removal::kServiceOperationNone);
-    for (const int32_t code : {removal::kServiceOperationStop, removal::kServiceOperationDelete}) {
-        controller.SetOperation(code);
+    const std::pair<std::wstring, int32_t> cases[] = {{missing, removal::kServiceOperationStop},
+                                                      {missing, removal::kServiceOperationDelete},
+                                                      {L"", removal::kServiceOperationStop},
+                                                      {L"", removal::kServiceOperationDelete},
+                                                      {missing, removal::kServiceOperationNone}};
+    for (const auto& [name, code] : cases) {
         ::SetLastError(kSentinel);
-        EXPECT_FALSE(controller.RunOperation());
-        EXPECT_EQ(::GetLastError(), kSentinel);
+        EXPECT_FALSE(Operate(name, code)) << code;
+        if (name.empty() || code == removal::kServiceOperationNone) {
+            EXPECT_EQ(::GetLastError(), kSentinel) << code;
+        }
     }
-    controller.SetServiceName(UniqueServiceName());
-    controller.SetOperation(removal::kServiceOperationNone);
-    ::SetLastError(kSentinel);
-    EXPECT_FALSE(controller.RunOperation());
-    EXPECT_EQ(::GetLastError(), kSentinel);
 }
 
 TEST(QExecService, ServiceWhoseProcessDiedFailsToStopAtOnceAndIsDeleted) {
-    TestService service;
+    ScopedTestService service;
     ASSERT_TRUE(service.created());
     ASSERT_TRUE(service.Start());
     DWORD processId = 0;
-    ASSERT_EQ(testing_support::QueryServiceState(service.name(), nullptr, &processId), static_cast<DWORD>(SERVICE_RUNNING));
-    ASSERT_NE(processId, 0u);
+    ASSERT_EQ(QueryServiceState(service.name(), nullptr, &processId), static_cast<DWORD>(SERVICE_RUNNING));
     {
         base::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
-        ASSERT_TRUE(process);
-        ASSERT_TRUE(::TerminateProcess(process.get(), 1));
+        ASSERT_TRUE(process && ::TerminateProcess(process.get(), 1));
         ASSERT_EQ(::WaitForSingleObject(process.get(), kServiceStateWaitMs), WAIT_OBJECT_0);
     }
-    // Windows marks the service stopped (then the stop answers not-active);
-    // Wine keeps reading it as running and the stop control fails. Either way
-    // the stop fails at once instead of waiting, and the deletion goes through.
+    // Windows marks the service stopped (the stop answers not-active); Wine
+    // keeps it running and the control fails. Either way without the wait.
     const DWORD start = ::GetTickCount();
     EXPECT_NE(QExecService::StopService(service.name()), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_LT(::GetTickCount() - start, 3000u);
+    EXPECT_LT(::GetTickCount() - start, kQuickMs);
     EXPECT_EQ(QExecService::RemoveService(service.name()), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_TRUE(testing_support::WaitUntilServiceGone(service.name()));
+    EXPECT_TRUE(service.WaitUntilGone());
 }

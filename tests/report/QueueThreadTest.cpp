@@ -1,62 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
-#include <thread>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "report/QueueThread.h"
+#include "support/FileSystemSupport.h"
 
 using namespace qbase;
+using testing_support::WaitUntil;
 
 namespace {
 
-// A thread that blocks until released and records the order of its hooks.
-class GateThread : public qxThreadBase<CriticalSectionLocker> {
-public:
-    GateThread() : gate_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~GateThread() override {
-        ::SetEvent(gate_.get());
-        WaitKill(5000);
-    }
-    void BeginThreadFun() override { Note("begin"); }
-    void AfterThreadFun(int result) override { Note("after:" + std::to_string(result)); }
-    int threadFunImpl(DWORD userValue, void* parameter) override {
-        seenUser = userValue;
-        seenParameter = parameter;
-        Note("run");
-        ::WaitForSingleObject(gate_.get(), INFINITE);
-        return 7;
-    }
-    void Open() { ::SetEvent(gate_.get()); }
-    std::vector<std::string> Log() {
-        std::lock_guard<std::mutex> guard(lock_);
-        return log_;
-    }
-
-    std::atomic<DWORD> seenUser{0};
-    std::atomic<void*> seenParameter{nullptr};
-
-private:
-    void Note(const std::string& s) {
-        std::lock_guard<std::mutex> guard(lock_);
-        log_.push_back(s);
-    }
-    base::unique_handle gate_;
-    std::mutex lock_;
-    std::vector<std::string> log_;
+// A manual-reset event that blocked threads wait on until the test opens it.
+struct Gate {
+    base::unique_handle event{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    void Open() { ::SetEvent(event.get()); }
+    void Pass() { ::WaitForSingleObject(event.get(), INFINITE); }
 };
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000) {
-    const DWORD start = ::GetTickCount();
-    while (!condition()) {
-        if (::GetTickCount() - start > timeoutMs) return false;
-        ::Sleep(5);
-    }
-    return true;
-}
 
 using TextQueue = qxQueueThreadRun<std::string, 4, CriticalSectionLocker>;
 
@@ -72,11 +35,13 @@ public:
     std::atomic<bool> ended{false};
 };
 
+// Records the items it is handed; with a gate, each waits for it first.
 class Collector : public TextQueue::_CallBack {
 public:
-    explicit Collector(HANDLE gate = nullptr) : gate_(gate) {}
+    explicit Collector(Gate* gate = nullptr) : gate_(gate) {}
     void OnQueueItem(DWORD userValue, std::string& item) override {
-        if (gate_ != nullptr) ::WaitForSingleObject(gate_, INFINITE);
+        ++entered;
+        if (gate_) gate_->Pass();
         std::lock_guard<std::mutex> guard(lock_);
         items.push_back(item);
         users.push_back(userValue);
@@ -86,58 +51,24 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         return items.size();
     }
+    std::atomic<int> entered{0};
     std::vector<std::string> items;
     std::vector<DWORD> users;
     std::vector<DWORD> threads;
 
 private:
-    HANDLE gate_;
+    Gate* gate_;
     std::mutex lock_;
 };
 
 }  // namespace
 
-TEST(ThreadBase, StartStopCodesAndHookOrder) {
-    GateThread thread;
-    EXPECT_FALSE(thread.IsRunning());
-    EXPECT_EQ(thread.Kill(), kThreadNotRunning);
-    EXPECT_EQ(thread.WaitKill(10), kThreadNotRunning);
-    int parameter = 0;
-    ASSERT_EQ(thread.StartThread(&parameter), kThreadOk);
-    EXPECT_TRUE(thread.IsRunning());  // StartThread returns only once the thread runs
-    EXPECT_EQ(thread.StartThread(nullptr), kThreadAlreadyRunning);
-    ASSERT_TRUE(WaitUntil([&] { return thread.Log().size() >= 2; }));
-    EXPECT_EQ(thread.seenUser.load(), kDefaultUserValue);
-    EXPECT_EQ(thread.seenParameter.load(), &parameter);
-    thread.Open();
-    ASSERT_TRUE(WaitUntil([&] { return !thread.IsRunning(); }));
-    EXPECT_EQ(thread.Log(), (std::vector<std::string>{"begin", "run", "after:7"}));
-    EXPECT_EQ(thread.GetHandle(), nullptr);  // the thread closed its own handle
-    EXPECT_EQ(thread.Kill(), kThreadNotRunning);
-}
-
-TEST(ThreadBase, KillAndWaitKillEndABlockedThread) {
-    GateThread thread;
-    ASSERT_EQ(thread.StartThread(nullptr), kThreadOk);
-    EXPECT_EQ(thread.Kill(), kThreadOk);
-    EXPECT_FALSE(thread.IsRunning());
-
-    GateThread other;
-    other.SetUserValue(55);
-    ASSERT_EQ(other.StartThread(nullptr), kThreadOk);
-    EXPECT_EQ(other.WaitKill(50), kThreadOk);  // times out, then kills
-    EXPECT_FALSE(other.IsRunning());
-    EXPECT_EQ(other.seenUser.load(), 55u);
-    // A killed thread can be started again.
-    ASSERT_EQ(other.StartThread(nullptr), kThreadOk);
-    other.Open();
-    ASSERT_TRUE(WaitUntil([&] { return !other.IsRunning(); }));
-}
-
 TEST(QueueThread, NeedsCallbackAndRunningThreadForInsert) {
     RecordingQueue queue;
     EXPECT_EQ(queue.Start(), kThreadNoCallback);
     EXPECT_FALSE(queue.Insert("early"));
+    EXPECT_EQ(queue.Kill(), kThreadNotRunning);
+    EXPECT_EQ(queue.WaitKill(10), kThreadNotRunning);
     Collector collector;
     Collector ignored;
     queue.Init(&collector, 12);
@@ -156,14 +87,14 @@ TEST(QueueThread, NeedsCallbackAndRunningThreadForInsert) {
 
 TEST(QueueThread, ItemsReachCallbackInOrderOnTheWorker) {
     RecordingQueue queue;
-    base::unique_handle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    Collector collector(gate.get());
+    Gate gate;
+    Collector collector(&gate);
     queue.Init(&collector, 3);
     ASSERT_EQ(queue.Start(), kThreadOk);
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(queue.Insert("item" + std::to_string(i)));
     // The first item stays queued while its callback runs.
     EXPECT_EQ(queue.size(), 20u);
-    ::SetEvent(gate.get());
+    gate.Open();
     ASSERT_TRUE(WaitUntil([&] { return collector.count() == 20; }));
     EXPECT_TRUE(WaitUntil([&] { return queue.size() == 0; }));
     for (int i = 0; i < 20; ++i) EXPECT_EQ(collector.items[i], "item" + std::to_string(i));
@@ -173,19 +104,16 @@ TEST(QueueThread, ItemsReachCallbackInOrderOnTheWorker) {
 
 TEST(QueueThread, StopDropsPendingItems) {
     RecordingQueue queue;
-    base::unique_handle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    Collector collector(gate.get());
+    Gate gate;
+    Collector collector(&gate);
     queue.Init(&collector, 0);
     ASSERT_EQ(queue.Start(), kThreadOk);
-    ASSERT_TRUE(queue.Insert("a"));
-    ASSERT_TRUE(queue.Insert("b"));
-    ASSERT_TRUE(queue.Insert("c"));
-    ASSERT_TRUE(WaitUntil([&] { return queue.size() == 3; }));
-    ::Sleep(50);  // let the worker enter the first callback
+    for (const char* item : {"a", "b", "c"}) ASSERT_TRUE(queue.Insert(item));
+    ASSERT_TRUE(WaitUntil([&] { return collector.entered == 1; }));
     // Open the gate from another thread once the stop has been requested.
     std::thread opener([&] {
         ::Sleep(100);
-        ::SetEvent(gate.get());
+        gate.Open();
     });
     EXPECT_EQ(queue.WaitKill(5000), kThreadOk);
     opener.join();
@@ -205,23 +133,26 @@ TEST(QueueThread, IdleTimeOutEndsTheThread) {
     EXPECT_EQ(queue.exitCode, kQueueTimedOut);
     EXPECT_EQ(collector.count(), 1u);
     ASSERT_TRUE(WaitUntil([&] { return !queue.IsRunning(); }));
+    EXPECT_EQ(queue.GetHandle(), nullptr);  // the thread closed its own handle
     EXPECT_FALSE(queue.Insert("y"));
-    EXPECT_EQ(queue.WaitKill(10), kThreadNotRunning);
 }
 
+// Kill, or a stop whose wait times out, ends a thread blocked in its callback.
 TEST(QueueThread, KillTerminatesABlockedCallback) {
-    base::unique_handle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    Collector collector(gate.get());
-    {
-        RecordingQueue queue;
-        queue.Init(&collector, 0);
-        ASSERT_EQ(queue.Start(), kThreadOk);
-        ASSERT_TRUE(queue.Insert("stuck"));
-        ::Sleep(50);
-        EXPECT_EQ(queue.Kill(), kThreadOk);
-        EXPECT_FALSE(queue.IsRunning());
-        EXPECT_FALSE(queue.ended);  // a killed thread runs no clean-up hook
-        EXPECT_FALSE(queue.Insert("after kill"));
-    }  // destruction of a stopped queue returns at once
-    EXPECT_EQ(collector.count(), 0u);
+    for (const bool waitFirst : {false, true}) {
+        Gate gate;
+        Collector collector(&gate);
+        {
+            RecordingQueue queue;
+            queue.Init(&collector, 0);
+            ASSERT_EQ(queue.Start(), kThreadOk);
+            ASSERT_TRUE(queue.Insert("stuck"));
+            ASSERT_TRUE(WaitUntil([&] { return collector.entered == 1; }));
+            EXPECT_EQ(waitFirst ? queue.WaitKill(50) : queue.Kill(), kThreadOk);
+            EXPECT_FALSE(queue.IsRunning());
+            EXPECT_FALSE(queue.ended);  // a killed thread runs no clean-up hook
+            EXPECT_FALSE(queue.Insert("after kill"));
+        }  // destruction of a stopped queue returns at once
+        EXPECT_EQ(collector.count(), 0u);
+    }
 }

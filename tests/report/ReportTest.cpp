@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <ctime>
 #include <regex>
 
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/Paths.h"
@@ -12,7 +12,6 @@
 #include "support/TestSupport.h"
 
 using namespace report;
-using testing_support::CopyInto;
 using testing_support::ProductKeyScope;
 using testing_support::ReadLines;
 using testing_support::TempDir;
@@ -21,59 +20,44 @@ namespace {
 
 constexpr char kDecl[] =
     "metrcdorva_orbix_uninstall:102 product_id:int uninstall:bit reason:byte days:int process:string ver:byte";
+const std::vector<std::string> kFieldNames = {"product_id", "uninstall", "reason", "days", "process", "ver"};
 
-struct Field {
-    std::string name;
-    bool isInt = false;
-    long long number = 0;
-    std::string text;
-};
+// A record the companion library wrote: its table and its fields in order.
 struct Record {
     std::string table;
-    std::vector<Field> fields;
-    const Field* Find(const std::string& name) const {
-        for (const Field& f : fields) {
-            if (f.name == name) return &f;
+    std::vector<std::string> names;
+    std::vector<std::string> values;
+    // Every field but the process, in order, as "name=value ...".
+    std::string Text() const {
+        std::string text;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (names[i] != "process") text += (text.empty() ? "" : " ") + names[i] + "=" + values[i];
         }
-        return nullptr;
+        return text;
     }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const Field& f : fields) names.push_back(f.name);
-        return names;
+    std::string operator[](const std::string& name) const {
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (names[i] == name) return values[i];
+        }
+        return "(none)";
     }
 };
 
-std::string JsonUnescape(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size()) ++i;
-        out.push_back(s[i]);
-    }
-    return out;
-}
-
-// The records the companion library wrote, one JSON line each.
 std::vector<Record> ReadRecords(const std::wstring& dir) {
-    std::vector<Record> records;
-    static const std::regex table("^\\{\"table\":\"((?:[^\"\\\\]|\\\\.)*)\"");
+    static const std::regex table("^\\{\"table\":\"([^\"]*)\"");
     static const std::regex field(
-        "\\{\"name\":\"((?:[^\"\\\\]|\\\\.)*)\",\"(int|text)\":(-?[0-9]+|\"((?:[^\"\\\\]|\\\\.)*)\")\\}");
+        "\\{\"name\":\"([^\"]*)\",\"(?:int\":(-?[0-9]+)|text\":\"((?:[^\"\\\\]|\\\\.)*)\")\\}");
+    static const std::regex escape("\\\\(.)");
+    std::vector<Record> records;
     for (const std::string& line : ReadLines(dir + L"qsdxbase_reports.jsonl")) {
         if (line.empty()) continue;
         Record record;
         std::smatch m;
-        if (std::regex_search(line, m, table)) record.table = JsonUnescape(m[1]);
+        if (std::regex_search(line, m, table)) record.table = m[1];
         for (auto it = std::sregex_iterator(line.begin(), line.end(), field); it != std::sregex_iterator(); ++it) {
-            Field f;
-            f.name = JsonUnescape((*it)[1]);
-            f.isInt = (*it)[2] == "int";
-            if (f.isInt) {
-                f.number = std::stoll((*it)[3]);
-            } else {
-                f.text = JsonUnescape((*it)[4]);
-            }
-            record.fields.push_back(f);
+            const std::smatch& f = *it;
+            record.names.push_back(f[1]);
+            record.values.push_back(f[2].matched ? f[2].str() : std::regex_replace(f[3].str(), escape, "$1"));
         }
         records.push_back(record);
     }
@@ -81,13 +65,13 @@ std::vector<Record> ReadRecords(const std::wstring& dir) {
 }
 
 // A directory holding the companion library and, optionally, its switch.
-class LibraryDir {
-public:
+struct LibraryDir {
+    TempDir dir;  // destroyed after the holders of a test, which free the library
     explicit LibraryDir(const char* reportSwitch = nullptr, bool withLibrary = true) {
         if (withLibrary) {
-            EXPECT_TRUE(CopyInto(L"qsdxbase.dll", dir.path()));
+            EXPECT_TRUE(testing_support::CopyInto(L"qsdxbase.dll", dir.path()));
         }
-        if (reportSwitch != nullptr) {
+        if (reportSwitch) {
             EXPECT_TRUE(testing_support::WriteBytes(dir / L"qsdxbase_values.txt",
                                                     std::string("!report_switch=") + reportSwitch + "\n"));
         }
@@ -95,8 +79,6 @@ public:
     std::vector<std::string> Calls() const { return ReadLines(dir / L"qsdxbase_calls.log"); }
     std::vector<Record> Records() const { return ReadRecords(dir.path()); }
     const std::wstring& path() const { return dir.path(); }
-
-    TempDir dir;  // destroyed after the holders of a test, which free the library
 };
 
 int64_t Now() { return static_cast<int64_t>(_time64(nullptr)); }
@@ -139,25 +121,15 @@ TEST(ReportRecord, RemovalRecordFieldsInOrder) {
         ReportSdkHolder holder({lib.path()});
         CSingletonReport report(holder);
         EXPECT_EQ(report.install_time(), static_cast<uint32_t>(install));
+        // Read once, at creation: later changes do not count.
+        ASSERT_TRUE(ProductKeyScope::SetDword(L"installtime", 0));
         report.SendUninstallReport(1, kReasonRemoved, 12345);
     }
     const auto records = lib.Records();
     ASSERT_EQ(records.size(), 1u);
-    const Record& r = records[0];
-    EXPECT_EQ(r.table, kDecl);
-    std::vector<std::string> names = r.Names();
-    names.erase(std::remove(names.begin(), names.end(), "process"), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"product_id", "uninstall", "reason", "days", "ver"}));
-    if (const Field* process = r.Find("process")) {
-        // When present it sits between days and ver.
-        EXPECT_EQ(r.fields[4].name, "process");
-        EXPECT_FALSE(process->isInt);
-    }
-    EXPECT_EQ(r.Find("product_id")->number, 130);
-    EXPECT_EQ(r.Find("uninstall")->number, 1);
-    EXPECT_EQ(r.Find("reason")->number, 0);
-    EXPECT_EQ(r.Find("days")->number, 5);
-    EXPECT_EQ(r.Find("ver")->number, 1);
+    EXPECT_EQ(records[0].table, kDecl);
+    // The process field is left out when the parent cannot be named.
+    EXPECT_EQ(records[0].Text(), "product_id=130 uninstall=1 reason=0 days=5 ver=1");
     EXPECT_EQ(lib.Calls(), (std::vector<std::string>{"init", "switch", "create", "send", "shutdown"}));
 }
 
@@ -167,7 +139,6 @@ TEST(ReportRecord, CancelAndCloseRecordsShareOneLibraryUse) {
     {
         ReportSdkHolder holder({lib.path()});
         CSingletonReport report(holder);
-        EXPECT_EQ(holder.use_count(), 1u);
         report.SendUninstallReport(0, kReasonCancelled);
         report.SendUninstallReport(0, kReasonClosed);
         EXPECT_EQ(holder.use_count(), 1u);
@@ -176,77 +147,28 @@ TEST(ReportRecord, CancelAndCloseRecordsShareOneLibraryUse) {
     }
     const auto records = lib.Records();
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].Find("uninstall")->number, 0);
-    EXPECT_EQ(records[0].Find("reason")->number, 1);
-    EXPECT_EQ(records[1].Find("reason")->number, 3);
+    EXPECT_EQ(records[0]["uninstall"], "0");
+    EXPECT_EQ(records[0]["reason"], "1");
+    EXPECT_EQ(records[1]["reason"], "3");
     EXPECT_EQ(lib.Calls().back(), "shutdown");
 }
 
-TEST(ReportRecord, FutureInstallTimeGivesNegativeDays) {
-    ProductKeyScope key;
-    ASSERT_TRUE(ProductKeyScope::SetDword(L"installtime", static_cast<uint32_t>(Now() + 10 * 86400 + 43200)));
-    LibraryDir lib;
-    {
-        ReportSdkHolder holder({lib.path()});
-        CSingletonReport(holder).SendUninstallReport(1, 0);
-    }
-    const auto records = lib.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].Find("days")->number, -10);
-}
-
-TEST(ReportRecord, MissingInstallTimeCountsFrom1970) {
-    ProductKeyScope key;
-    LibraryDir lib;
-    {
-        ReportSdkHolder holder({lib.path()});
-        CSingletonReport report(holder);
-        EXPECT_EQ(report.install_time(), 0u);
-        report.SendUninstallReport(1, 0);
-    }
-    // Reading the install time creates the product key when it is missing.
-    EXPECT_TRUE(ProductKeyScope::KeyExists());
-    const auto records = lib.Records();
-    ASSERT_EQ(records.size(), 1u);
-    const long long days = records[0].Find("days")->number;
-    EXPECT_GE(days, Now() / 86400 - 1);
-    EXPECT_LE(days, Now() / 86400);
-}
-
-TEST(ReportRecord, StringInstallTimeIsRead) {
-    ProductKeyScope key;
-    const int64_t install = Now() - 40 * 86400 - 100;
-    ASSERT_TRUE(ProductKeyScope::SetString(L"installtime", std::to_wstring(install)));
-    LibraryDir lib;
-    {
-        ReportSdkHolder holder({lib.path()});
-        CSingletonReport report(holder);
-        EXPECT_EQ(report.install_time(), static_cast<uint32_t>(install));
-        // Read once, at creation: later changes do not count.
-        ASSERT_TRUE(ProductKeyScope::SetDword(L"installtime", 0));
-        report.SendUninstallReport(1, 0);
-    }
-    const auto records = lib.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].Find("days")->number, 40);
-}
-
 TEST(ReportRecord, InstallTimeTextIsReadAsStored) {
+    {
+        ProductKeyScope scope;
+        EXPECT_EQ(ReadInstallTime(), 0u);
+        // Reading the install time creates the product key when it is missing.
+        EXPECT_TRUE(ProductKeyScope::KeyExists());
+    }
     ::SetEnvironmentVariableW(L"UNINST_TEST_TIME", L"1700000000");
-    struct Case {
-        DWORD type;
-        std::wstring text;
-        bool terminated;
-        uint32_t expected;
-    };
-    const Case cases[] = {
+    const struct { DWORD type; std::wstring text; bool terminated; uint32_t expected; } cases[] = {
         {REG_SZ, L"1700000000", true, 1700000000u},
         {REG_EXPAND_SZ, L"1700000000", false, 1700000000u},  // no terminator stored
         {REG_EXPAND_SZ, L"%UNINST_TEST_TIME%", true, 0u},    // not expanded
         {REG_SZ, std::wstring(300, L'7'), true, 0u},         // no time is that long
         {REG_BINARY, L"1700000000", true, 0u},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.type);
         ProductKeyScope scope;
         ASSERT_TRUE(ProductKeyScope::SetString(L"installtime", L""));
@@ -272,37 +194,20 @@ TEST(ReportSwitch, ZeroAndAllOnesSendNothingOnEveryCall) {
             for (int i = 0; i < 3; ++i) report.SendUninstallReport(0, kReasonClosed);
             report.SendUninstallReport(1, kReasonRemoved);
         }
-        EXPECT_FALSE(testing_support::Exists(lib.dir / L"qsdxbase_reports.jsonl"));
+        EXPECT_TRUE(lib.Records().empty());
         EXPECT_EQ(lib.Calls(),
                   (std::vector<std::string>{"init", "switch", "switch", "switch", "switch", "shutdown"}));
     }
 }
 
-TEST(ReportSwitch, OtherValuesReport) {
-    ProductKeyScope key;
-    LibraryDir lib("7");
-    {
-        ReportSdkHolder holder({lib.path()});
-        CSingletonReport(holder).SendUninstallReport(1, 0);
-    }
-    EXPECT_EQ(lib.Records().size(), 1u);
-}
-
-TEST(ReportLibrary, MissingLibrarySendsNothing) {
-    ProductKeyScope key;
-    LibraryDir empty(nullptr, false);
-    ReportSdkHolder holder({empty.path(), L""});
-    EXPECT_FALSE(holder.Acquire());
-    holder.Release();
-    CSingletonReport report(holder);
-    report.SendUninstallReport(1, 0);
-    report.SendUninstallReport(0, 3);
-    EXPECT_FALSE(testing_support::Exists(empty.dir / L"qsdxbase_reports.jsonl"));
-    EXPECT_EQ(holder.use_count(), 1u);
-}
-
 TEST(ReportLibrary, HolderCountsUsesAndFallsBackToSecondDirectory) {
     LibraryDir missing(nullptr, false);
+    {
+        ReportSdkHolder holder({missing.path(), L""});
+        EXPECT_FALSE(holder.Acquire());
+        holder.Release();
+        CSingletonReport(holder).SendUninstallReport(1, 0);  // no library: nothing to send through
+    }
     LibraryDir lib;
     {
         ReportSdkHolder holder({missing.path(), lib.path()});
@@ -331,20 +236,14 @@ TEST(ReportRecord, ProcessFieldIsParentImagePath) {
         CSingletonReport(holder).SendUninstallReport(1, 0);
         return;
     }
-    const std::wstring self = removal::GetModulePath(nullptr);
+    const std::wstring self = base::GetModulePath(nullptr);
     const std::wstring childArguments = L"--gtest_filter=ReportRecord.ProcessFieldIsParentImagePath";
-    const std::wstring interpreter = removal::GetNativeSystemFolder() + L"\\cmd.exe";
-    struct Case {
-        std::wstring program;
-        std::wstring arguments;
-        std::wstring parent;
-    };
-    const Case cases[] = {
+    const struct { std::wstring program; std::wstring arguments; std::wstring parent; } cases[] = {
         {self, childArguments, self},
-        {interpreter, L"/c \"\"" + self + L"\" " + childArguments + L"\"",
+        {removal::GetNativeSystemFolder() + L"\\cmd.exe", L"/c \"\"" + self + L"\" " + childArguments + L"\"",
          removal::GetWindowsFolder() + L"\\system32\\cmd.exe"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(base::WideToUtf8(c.program));
         ProductKeyScope key;
         LibraryDir lib;
@@ -355,10 +254,7 @@ TEST(ReportRecord, ProcessFieldIsParentImagePath) {
         ASSERT_EQ(run.exitCode, 0u);
         const auto records = lib.Records();
         ASSERT_EQ(records.size(), 1u);
-        const Field* process = records[0].Find("process");
-        ASSERT_NE(process, nullptr);
-        EXPECT_TRUE(base::EqualsNoCase(base::Utf8ToWide(process->text), c.parent)) << process->text;
-        EXPECT_EQ(records[0].Names(),
-                  (std::vector<std::string>{"product_id", "uninstall", "reason", "days", "process", "ver"}));
+        EXPECT_TRUE(base::EqualsNoCase(base::Utf8ToWide(records[0]["process"]), c.parent)) << records[0]["process"];
+        EXPECT_EQ(records[0].names, kFieldNames);
     }
 }

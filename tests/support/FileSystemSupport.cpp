@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "base/com_ptr.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "support/TestSupport.h"

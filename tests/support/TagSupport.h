@@ -1,4 +1,4 @@
-// Actions parsed from XML snippets, and paths written into XML attributes.
+// Actions parsed from XML snippets.
 #pragma once
 
 #include <memory>
@@ -11,8 +11,5 @@ namespace testing_support {
 // Creates the action the snippet's root element names and parses it; null for
 // a name that creates nothing.
 std::unique_ptr<manifest::ITag> ParseTag(const std::string& xml);
-
-// A wide path as UTF-8 with the XML attribute specials escaped.
-std::string XmlAttr(const std::wstring& text);
 
 }  // namespace testing_support

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "SampleLayout.h"
+#include "base/platform.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "removal/Paths.h"
@@ -17,7 +18,7 @@ constexpr DWORD kPollMs = 10;
 constexpr DWORD kTerminateWaitMs = 5000;
 }  // namespace
 
-std::wstring BinDir() { return removal::GetExeDirectoryWithSeparator(); }
+std::wstring BinDir() { return base::GetExeDirectoryWithSeparator(); }
 
 std::wstring NativeBinDir() { return sizeof(void*) == 8 ? BinDir() : BinDir() + sample::kNativeStandInsDir; }
 
@@ -43,28 +44,7 @@ TempDir::TempDir(const std::wstring& hint, const std::wstring& parent) {
     } while (!::CreateDirectoryW(path_.c_str(), nullptr) && ::GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
-
-bool RemoveTree(const std::wstring& path) {
-    std::wstring dir = path;
-    while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
-    const DWORD attrs = ::GetFileAttributesW(dir.c_str());
-    if (attrs == INVALID_FILE_ATTRIBUTES) return true;
-    ::SetFileAttributesW(dir.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY);
-    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) return ::DeleteFileW(dir.c_str()) != FALSE;
-    if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAW data;
-        base::unique_find find(::FindFirstFileW((dir + L"\\*").c_str(), &data));
-        if (find) {
-            do {
-                const std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") continue;
-                RemoveTree(dir + L"\\" + name);
-            } while (::FindNextFileW(find.get(), &data));
-        }
-    }
-    return ::RemoveDirectoryW(dir.c_str()) != FALSE;
-}
+TempDir::~TempDir() { base::RemoveTree(path_); }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     base::unique_hfile file(
@@ -98,7 +78,7 @@ bool IsDirectory(const std::wstring& path) {
 
 bool CopyInto(const std::wstring& fromBinName, const std::wstring& toDir) {
     std::wstring dir = toDir;
-    removal::EnsureTrailingSeparator(dir);
+    base::EnsureTrailingSeparator(dir);
     return ::CopyFileW((BinDir() + fromBinName).c_str(), (dir + fromBinName).c_str(), FALSE) != FALSE;
 }
 

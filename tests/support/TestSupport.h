@@ -33,9 +33,6 @@ private:
     std::wstring path_;
 };
 
-// Removes a directory tree (read-only attributes cleared); true when it is gone.
-bool RemoveTree(const std::wstring& path);
-
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool WriteUtf8(const std::wstring& path, const std::wstring& text);
 std::string ReadBytes(const std::wstring& path);

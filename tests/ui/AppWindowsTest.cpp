@@ -6,14 +6,11 @@
 
 #include <thread>
 
-#include "HostSupport.h"
+#include "UiSupport.h"
 #include "app/DetectorMainDlg.h"
 #include "app/LiteMsgbox.h"
 #include "app/UninstallRun.h"
 #include "base/text.h"
-#include "ui/pools/LxSkinPool.h"
-#include "ui/pools/LxStringPool.h"
-#include "ui/pools/LxStyle.h"
 #include "support/FileSystemSupport.h"
 #include "support/TestSupport.h"
 #include "support/WizardDriver.h"
@@ -21,6 +18,7 @@
 namespace {
 
 using namespace wizard_driver;
+using uitest::ProgramPools;
 
 constexpr uint32_t kBackdropRgb = 0xC8E6C8;
 const RECT kBackdropRect = {0, 0, 1024, 768};
@@ -32,16 +30,6 @@ constexpr int kFirstLineTop = 62;
 constexpr int kFirstLineBottom = 80;
 constexpr int kTextLeft = 100;
 constexpr int kTextRight = 334;
-
-// The program's skins, styles and strings, as the wizard loads them.
-struct ProgramPools {
-    uitest::CleanPools clean;
-    ProgramPools() {
-        ui::LoadSkins();
-        ui::LoadStyles();
-        ui::LoadStrings();
-    }
-};
 
 // Shows the box on this thread; `drive` runs on another with the box's window.
 uint32_t ShowAndDrive(app::QLiteMsgbox& box, const std::function<void(HWND)>& drive) {
@@ -66,11 +54,7 @@ int InkIn(HWND box, int top, int bottom) {
 }  // namespace
 
 TEST(AppMessageBox, EachButtonEndsTheBoxWithItsResultAndACloseRequestDoesNot) {
-    struct Case {
-        const char* name;
-        POINT button;
-        uint32_t result;
-    };
+    struct Case { const char* name; POINT button; uint32_t result; };
     const Case cases[] = {
         {"确定", kBoxYesButton, app::kBoxResultFirst},
         {"取消", kBoxNoButton, app::kBoxResultSecond},
@@ -85,7 +69,7 @@ TEST(AppMessageBox, EachButtonEndsTheBoxWithItsResultAndACloseRequestDoesNot) {
             PostClose(window);
             PressKey(window, VK_ESCAPE);
             PressKey(BoxView(window), VK_RETURN);
-            hosttest::Pump(300);
+            uitest::Pump(300);
             stayedOpen = ::IsWindowVisible(window) != FALSE;
             Click(BoxView(window), c.button);
         });
@@ -95,17 +79,13 @@ TEST(AppMessageBox, EachButtonEndsTheBoxWithItsResultAndACloseRequestDoesNot) {
 }
 
 TEST(AppMessageBox, ALineFeedSplitsTheTextAndTheShadowFramesTheBox) {
-    struct Case {
-        std::wstring text;
-        bool secondLine;
-        std::wstring secondText;
-    };
+    struct Case { std::wstring text; bool secondLine; std::wstring secondText; };
     const Case cases[] = {
         {L"卸载会关闭正打开的图片", false, L""},
         {L"您已打开 Lumenox\n正打开的图片\n您确定吗？", true, L"正打开的图片\n您确定吗？"},
     };
     ProgramPools pools;
-    hosttest::Backdrop backdrop(kBackdropRect, kBackdropRgb);
+    uitest::Backdrop backdrop(kBackdropRect, kBackdropRgb);
     for (const Case& c : cases) {
         SCOPED_TRACE(base::WideToUtf8(c.text));
         EXPECT_EQ(app::SplitBoxText(c.text).second, c.secondText);
@@ -117,7 +97,7 @@ TEST(AppMessageBox, ALineFeedSplitsTheTextAndTheShadowFramesTheBox) {
         ShowAndDrive(box, [&](HWND window) {
             // Painted once the body is white.
             testing_support::WaitUntil([&] { return ClientPixel(window, {kTextLeft, kSecondLineBottom}) == kWhite; });
-            hosttest::Pump(100);
+            uitest::Pump(100);
             firstInk = InkIn(window, kFirstLineTop, kFirstLineBottom);
             secondInk = InkIn(window, kSecondLineTop, kSecondLineBottom);
             shadow = ClientPixel(window, {-kShadowProbe, kBoxSize.cy / 2});
@@ -137,12 +117,12 @@ TEST(AppWizard, TheProgressTickRepaintsOnlyTheBar) {
     app::QDetectorMainDlg wizard(app::OptionSource{L"uninst.exe", dir.path()});
     ASSERT_NE(wizard.Create(nullptr), nullptr);
     ::ShowWindow(wizard.hwnd(), SW_SHOWNOACTIVATE);
-    ASSERT_TRUE(hosttest::PumpUntil([&] { return wizard.PaintStats().renders > 0; }));
+    ASSERT_TRUE(uitest::PumpUntil([&] { return wizard.PaintStats().renders > 0; }));
     EXPECT_NE(::SendMessageW(wizard.hwnd(), WM_GETICON, ICON_BIG, 0), 0);
     EXPECT_NE(::SendMessageW(wizard.hwnd(), WM_GETICON, ICON_SMALL, 0), 0);
     wizard.SetItemVisible(app::kConfirmPageId, false);
     wizard.SetItemVisible(app::kProgressPageId, true);
-    hosttest::Pump();
+    uitest::Pump();
 
     ::SendMessageW(wizard.hwnd(), WM_TIMER, app::kProgressTimerId, 0);
     RECT update = {};

@@ -27,29 +27,15 @@ const char kLayout[] =
     "<text id='30' pos='0,100,50,150' tip='tip here'/><text id='31' pos='50,100,100,150'/>"
     "</body></layer>";
 
-struct Mouse {
-    CleanPools clean;
-    LxLayout layout;
-    RecordingHost host;
-    LxMouseRouter router;
-    explicit Mouse(LxMouseRules rules = LxMouseRules::Extended(), const char* xml = kLayout)
-        : layout(LxHostKind::Extended), router(host, rules) {
-        EXPECT_TRUE(layout.LoadLayout(xml));
-        layout.Arrange({0, 0, 300, 200});
-        router.SetRoots(layout.Header(), layout.Body(), layout.Footer());
-        if (CLxWindow* disabled = layout.FindChildById(20)) disabled->ModifyState(kStateDisable, 0);
+struct Mouse : Canvas {
+    explicit Mouse(LxMouseRules rules = LxMouseRules::Extended()) : Canvas(300, 200, LxHostKind::Extended, rules) {
+        LoadLayer(kLayout);
+        (*this)[20].ModifyState(kStateDisable, 0);
     }
-    POINT At(int id) { return Centre(*layout.FindChildById(id)); }
     void Click(int id) { Press(id), Release(id); }
-    void Press(int id) { router.LButtonDown(At(id).x, At(id).y); }
-    void Release(int id) { router.LButtonUp(At(id).x, At(id).y); }
-    void Move(int id) { router.MouseMove(At(id).x, At(id).y); }
-    uint32_t State(int id) { return layout.FindChildById(id)->State(); }
+    uint32_t State(int id) { return (*this)[id].State(); }
+    uint32_t Handle(int id) { return (*this)[id].Handle(); }
 };
-
-std::string N(UINT code, int id, const char* cls = nullptr) {
-    return std::to_string(code) + ":" + std::to_string(id) + (cls ? std::string(":") + cls : "");
-}
 }  // namespace
 
 TEST(UiMouse, ClickOnAButtonOrItsTextNotifiesTheButton) {
@@ -88,7 +74,7 @@ TEST(UiMouse, LinkOpensInsteadOfClickingAndIdZeroIsSilent) {
     Mouse m;
     m.Click(12);
     ASSERT_EQ(m.host.Count("href"), 1);
-    EXPECT_EQ(m.host.calls[m.host.calls.size() - 1].text, "https://example.invalid/");
+    EXPECT_EQ(m.host.calls.back().text, "https://example.invalid/");
     EXPECT_EQ(m.host.Notifications(), std::vector<std::string>{N(LXNM_LBUTTONDOWN, 12)});
     m.host.calls.clear();
     m.router.LButtonDown(125, 65);  // the button without an id
@@ -100,11 +86,7 @@ TEST(UiMouse, LinkOpensInsteadOfClickingAndIdZeroIsSilent) {
 }
 
 TEST(UiMouse, HeaderPressMovesTheWindowUnlessClickableOrAccepting) {
-    const struct {
-        int id;
-        bool noMove, minimized;
-        int moves, presses;
-    } cases[] = {
+    const struct { int id; bool noMove, minimized; int moves, presses; } cases[] = {
         {2, false, false, 1, 0},  // plain text in the header: move
         {2, true, false, 0, 0},   // "nomove"
         {2, false, true, 0, 0},   // minimised
@@ -114,37 +96,14 @@ TEST(UiMouse, HeaderPressMovesTheWindowUnlessClickableOrAccepting) {
         {31, false, false, 0, 1}, // the body never moves the window
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         Mouse m;
         m.router.SetLayer(false, c.noMove);
         m.host.minimized = c.minimized;
         m.Press(c.id);
-        EXPECT_EQ(m.host.Count("move"), c.moves) << c.id;
-        EXPECT_EQ(m.host.Count("focus"), c.presses ? 0 : 1) << c.id;
-        EXPECT_EQ(m.router.Pressed() != 0, c.presses == 1) << c.id;
-    }
-}
-
-TEST(UiMouse, ClickableClassListsOfBothHosts) {
-    const LxClickableClasses& wizard = WizardHostClasses();
-    const LxClickableClasses& box = MessageBoxHostClasses();
-    EXPECT_EQ(wizard.press.size(), 13u);
-    EXPECT_EQ(wizard.doubleClick.size(), 10u);
-    EXPECT_EQ(box.press.size(), 10u);
-    EXPECT_EQ(box.doubleClick.size(), 9u);
-    const struct {
-        const char* cls;
-        bool wizardPress, wizardDouble, boxPress, boxDouble;
-    } cases[] = {
-        {"dlgbtnEx2", true, false, false, false}, {"radio", true, false, false, false},
-        {"richtext", false, false, true, false},  {"check", true, true, true, true},
-        {"imgbtn", true, true, true, true},       {"text", false, false, false, false},
-        {"listwnd", true, true, false, false},    {"imgradio", true, false, false, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(wizard.Presses(c.cls), c.wizardPress) << c.cls;
-        EXPECT_EQ(wizard.DoubleClicks(c.cls), c.wizardDouble) << c.cls;
-        EXPECT_EQ(box.Presses(c.cls), c.boxPress) << c.cls;
-        EXPECT_EQ(box.DoubleClicks(c.cls), c.boxDouble) << c.cls;
+        EXPECT_EQ(m.host.Count("move"), c.moves);
+        EXPECT_EQ(m.host.Count("focus"), c.presses ? 0 : 1);
+        EXPECT_EQ(m.router.Pressed() != 0, c.presses == 1);
     }
 }
 
@@ -155,7 +114,7 @@ TEST(UiMouse, DisabledElementsAndAncestorsTakeNoPress) {
     EXPECT_TRUE(m.host.Notifications().empty());
     EXPECT_EQ(m.State(21), 0u);
     EXPECT_EQ(m.host.Count("capture"), 0);
-    m.layout.FindChildById(20)->ModifyState(0, kStateDisable);
+    m[20].ModifyState(0, kStateDisable);
     m.Click(21);
     EXPECT_EQ(m.host.Notifications().back(), N(LXNM_CLICK, 21, "dlgbtnEx2"));
 }
@@ -163,7 +122,7 @@ TEST(UiMouse, DisabledElementsAndAncestorsTakeNoPress) {
 TEST(UiMouse, HoverFollowsMovesWithTipsLeavesAndRepaints) {
     Mouse m;
     m.Move(30);
-    EXPECT_EQ(m.router.Hovered(), m.layout.FindChildById(30)->Handle());
+    EXPECT_EQ(m.router.Hovered(), m.Handle(30));
     EXPECT_EQ(m.State(30), kStateHover | 0u);
     m.Move(30);  // same element: no second hover change
     m.Move(10);
@@ -200,42 +159,41 @@ TEST(UiMouse, WhilePressedOnlyThePressedElementHearsMoves) {
     Mouse m;
     m.Press(10);
     m.Move(30);
-    EXPECT_EQ(m.router.Hovered(), m.layout.FindChildById(10)->Handle());
+    EXPECT_EQ(m.router.Hovered(), m.Handle(10));
     EXPECT_EQ(m.State(30), 0u);
     EXPECT_EQ(m.host.Notifications(), std::vector<std::string>{N(LXNM_LBUTTONDOWN, 10)});
-    m.router.LButtonDown(m.At(31).x, m.At(31).y);  // a second press while captured is ignored
-    EXPECT_EQ(m.router.Pressed(), m.layout.FindChildById(10)->Handle());
+    m.Press(31);  // a second press while captured is ignored
+    EXPECT_EQ(m.router.Pressed(), m.Handle(10));
 }
 
 TEST(UiMouse, BorderDragDoubleClickAndRightButton) {
+    for (const bool plain : {false, true}) {
+        Mouse m(plain ? LxMouseRules::Plain() : LxMouseRules::Extended());
+        m.router.SetLayer(true, false);
+        m.router.SetLastHitCode(13);
+        m.Press(31);
+        EXPECT_EQ(m.host.Count("drag"), plain ? 0 : 1);  // the child host has no border drag
+        EXPECT_EQ(m.router.Pressed() != 0, plain);      // a drag takes the press
+    }
     Mouse m;
     m.router.SetLayer(true, false);
-    m.router.SetLastHitCode(13);
-    m.Press(31);
-    EXPECT_EQ(m.host.Count("drag"), 1);
-    EXPECT_EQ(m.router.Pressed(), 0u);
-    Mouse plain(LxMouseRules::Plain());
-    plain.router.SetLayer(true, false);
-    plain.router.SetLastHitCode(13);
-    plain.Press(31);
-    EXPECT_EQ(plain.host.Count("drag"), 0);  // the child host has no border drag
-
-    m.router.SetLastHitCode(kHitClient);
-    m.router.LButtonDblClk(m.At(2).x, m.At(2).y);  // header text, resizable
+    const POINT text = m.Centre(2);
+    m.router.LButtonDblClk(text.x, text.y);  // header text, resizable
     EXPECT_EQ(m.host.Count("maximize"), 1);
     m.router.SetLayer(false, false);
-    m.router.LButtonDblClk(m.At(2).x, m.At(2).y);
+    m.router.LButtonDblClk(text.x, text.y);
     EXPECT_EQ(m.host.Count("maximize"), 1);
-    m.router.LButtonDblClk(m.At(1).x, m.At(1).y);  // an image button in the header
+    m.router.LButtonDblClk(m.Centre(1).x, m.Centre(1).y);  // an image button in the header
     EXPECT_EQ(m.host.Notifications().back(), N(LXNM_LBUTTONDBLCLK, 1, "imgbtn"));
     EXPECT_EQ(m.State(1), kStatePush | 0u);
     m.Release(1);
     EXPECT_EQ(m.host.Notifications().back(), N(LXNM_CLICK, 1, "imgbtn"));
 
-    m.router.RButtonDown(m.At(30).x, m.At(30).y);
-    m.router.RButtonUp(m.At(30).x, m.At(30).y);
-    m.router.RButtonDown(m.At(30).x, m.At(30).y);
-    m.router.RButtonUp(m.At(31).x, m.At(31).y);  // released elsewhere: no up notice
+    const POINT at = m.Centre(30);
+    m.router.RButtonDown(at.x, at.y);
+    m.router.RButtonUp(at.x, at.y);
+    m.router.RButtonDown(at.x, at.y);
+    m.router.RButtonUp(m.Centre(31).x, m.Centre(31).y);  // released elsewhere: no up notice
     const auto n = m.host.Notifications();
     EXPECT_EQ(std::vector<std::string>(n.end() - 3, n.end()),
               (std::vector<std::string>{N(LXNM_RBUTTONDOWN, 30), N(LXNM_RBUTTONUP, 30), N(LXNM_RBUTTONDOWN, 30)}));
@@ -246,7 +204,7 @@ TEST(UiMouse, AnElementGoneMidPressIsForgottenQuietly) {
     m.Press(10);
     m.layout.LoadLayout(kLayout);  // a new layout replaces every element
     m.layout.Arrange({0, 0, 300, 200});
-    m.router.LButtonUp(m.At(10).x, m.At(10).y);
+    m.Release(10);
     EXPECT_EQ(m.host.Notifications(), std::vector<std::string>{N(LXNM_LBUTTONDOWN, 10)});
     m.router.MouseLeave();
     EXPECT_EQ(m.host.Notifications().back(), N(LXNM_MOUSELEAVE, 0));

@@ -5,18 +5,15 @@
 
 #include "support/TestSupport.h"
 #include "UiSupport.h"
-#include "base/unique_any.h"
 #include "ui/pools/LxFontPool.h"
 #include "ui/pools/LxImagePool.h"
-#include "ui/pools/LxSkinPool.h"
+#include "ui/pools/LxReaders.h"
 #include "ui/pools/LxSources.h"
-#include "ui/pools/LxStringPool.h"
-#include "ui/pools/LxStyle.h"
 
 using namespace ui;
 using namespace uitest;
 
-TEST(UiStylePool, AttributesTheirReadersAndDefaults) {
+TEST(UiStylePool, AttributesAndTheirReaders) {
     LxStylePool pool;
     ASSERT_TRUE(pool.LoadDocument(
         "<style><class name='a' skin='s' crbg='fcae84' crhover='010203' textmode='25' textmodeex='10025'"
@@ -37,10 +34,6 @@ TEST(UiStylePool, AttributesTheirReadersAndDefaults) {
     const LxStyle& b = pool.GetStyle("b");
     EXPECT_EQ(b.textMode, 0x8028u);
     EXPECT_EQ(b.cursor, kArrowCursor);  // an unknown word keeps the default
-    EXPECT_EQ(b.crText, kNoColor);
-    EXPECT_EQ(b.crDisabled, 0xCCCCCCu);
-    EXPECT_EQ(b.lineSpacing, 20);
-    EXPECT_EQ(b.alphaText, 254);
     // An unknown class answers with the empty-named style, made on first use.
     EXPECT_EQ(&pool.GetStyle("missing"), &pool.GetStyle(""));
     EXPECT_EQ(pool.GetStyle("missing").textMode, 0x28u);
@@ -102,11 +95,10 @@ TEST(UiPools, EveryInertSkinKindParsesAndDrawsNothing) {
     LxDib dib(8, 8);
     dib.Fill(kWhite);
     for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h", "missing"}) {
-        CLxSkinBase* skin = pool.GetSkin(name);
-        ASSERT_NE(skin, nullptr) << name;
-        skin->Draw(dib.dc(), {0, 0, 8, 8}, 0, 255);
+        ASSERT_NE(pool.GetSkin(name), nullptr) << name;
+        pool.GetSkin(name)->Draw(dib.dc(), {0, 0, 8, 8}, 0, 255);
         EXPECT_EQ(dib.At(4, 4), kWhite) << name;
-        EXPECT_EQ(skin->GetSkinSize().cx, 0) << name;
+        EXPECT_EQ(pool.GetSkin(name)->GetSkinSize().cx, 0) << name;
     }
 }
 
@@ -128,9 +120,6 @@ TEST(UiPools, SourcesInOrderEarlierWinNameByName) {
     EXPECT_EQ(pool.GetStyle("c").crText, 0x030000u);
     EXPECT_EQ(pool.GetStyle("uninstallbtn").crText, 0x030000u);  // over the program's own document
     EXPECT_EQ(pool.GetStyle("download_state_text_foot").textMode, 0x24u);  // the program's document last
-    // The program's style document names the duplicates; the first is in force.
-    EXPECT_EQ(pool.GetStyle("new_msg_text_end").textMode, 0x8028u);
-    EXPECT_EQ(pool.GetStyle("uninstallcancel").skin, "uninstallcancel");
 }
 
 TEST(UiPools, ImageSourcesFolderStreamModuleArchiveProgram) {
@@ -177,13 +166,7 @@ TEST(UiPools, ImagesDecodedOncePerId) {
 TEST(UiFonts, CodesBoldItalicUnderlineAndSizeSteps) {
     LOGFONTW base = {};
     base.lfHeight = -12;
-    const struct {
-        uint16_t code;
-        LONG height;
-        LONG weight;
-        bool underline;
-        bool italic;
-    } cases[] = {
+    const struct { uint16_t code; LONG height; LONG weight; bool underline; bool italic; } cases[] = {
         {0x0000, -12, FW_NORMAL, false, false}, {0x0104, -13, FW_BOLD, false, false},
         {0xFF00, -11, FW_NORMAL, false, false}, {0x0002, -12, FW_NORMAL, true, false},
         {0x0001, -12, FW_NORMAL, false, true},  {0x00F8, -12, FW_NORMAL, false, false},  // 0x08..0x80 ignored
@@ -217,10 +200,7 @@ TEST(UiFonts, CreatedOncePerCodeAndScaledFlag) {
 }
 
 TEST(UiFonts, FaceFromTheInstalledFontsTable) {
-    const struct {
-        std::set<std::wstring> values;
-        const wchar_t* face;
-    } cases[] = {
+    const struct { std::set<std::wstring> values; const wchar_t* face; } cases[] = {
         {{}, L"宋体"},
         {{L"SimSun & NSimSun (TrueType)"}, L"SimSun"},
         {{L"SimSun & NSimSun (TrueType)", L"宋体 & 新宋体 (TrueType)"}, L"宋体"},
@@ -247,10 +227,7 @@ TEST(UiFonts, FaceFromTheInstalledFontsTable) {
 TEST(UiStrings, PlaceholdersFromTheStringPool) {
     LxStringPool pool;
     pool.LoadDocument("<string><s id='0'>zero</s><s id='1'>one</s><s id='12'>twelve</s></string>");
-    const struct {
-        const wchar_t* text;
-        const wchar_t* expected;
-    } cases[] = {
+    const struct { const wchar_t* text; const wchar_t* expected; } cases[] = {
         {L"a %str1% b", L"a one b"},
         {L"%str12%%str1%", L"twelveone"},
         {L"%str0% stays", L"%str0% stays"},             // below 1: unchanged
@@ -261,4 +238,31 @@ TEST(UiStrings, PlaceholdersFromTheStringPool) {
         {L"plain", L"plain"},
     };
     for (const auto& c : cases) EXPECT_EQ(SubstituteStrings(c.text, pool), c.expected) << Utf8(c.text);
+}
+
+TEST(UiColor, SixDigitsRedGreenBlueEachPairOnItsOwn) {
+    const struct { const char* text; COLORREF expected; } cases[] = {
+        {"fcae84", 0x0084AEFC}, {"FCAE84", 0x0084AEFC}, {"FFFFFF", 0x00FFFFFF}, {"000000", 0},
+        {"zzae84", 0x0084AE00},  // a bad pair is 0, the others stand
+        {"fcaeg4", 0x0000AEFC}, {"fc-e84", 0x008400FC}, {"fcae8", 0x0000AEFC},  // cut short
+        {"", 0},                 {"#fcae8", 0x00E8CA00}, {"fcae84ff", 0x0084AEFC},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadColor(c.text), c.expected) << c.text;
+}
+
+TEST(UiHex, TextModesAndFontCodesAreHexadecimal) {
+    const struct { const char* text; uint32_t expected; } cases[] = {
+        {"25", 0x25}, {"8028", 0x8028}, {"0104", 0x104}, {"FF00", 0xFF00}, {"ff00", 0xFF00},
+        {"", 0},      {"12g", 0},       {"0x10", 0},     {" 10", 0},       {"123456789", 0x23456789},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadHex(c.text), c.expected) << c.text;
+}
+
+TEST(UiDecimal, PlatformReadingSaturatesAbsurdNumbers) {
+    const struct { const char* text; int32_t expected; } cases[] = {
+        {"12", 12},         {" 12x", 12},  {"-7", -7},       {"+7", 7},   {"-", 0},
+        {"", 0},            {"x1", 0},     {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1},
+        {"2147483648", 2147483647},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadInt(c.text), c.expected) << c.text;
 }

@@ -37,11 +37,7 @@ struct ScalerFixture {
 TEST(UiScaling, FactorIsTheLastListedNotAboveTheDensity) {
     const auto custom = ParseRateList(L"1.0|1.25|2.0");
     const auto standard = ParseRateList(L"1.0|1.2|1.5");
-    const struct {
-        const std::vector<float>* rates;
-        int density;
-        float expected;
-    } cases[] = {
+    const struct { const std::vector<float>* rates; int density; float expected; } cases[] = {
         {&custom, 120, 1.25f}, {&custom, 100, 1.0f}, {&custom, 80, 1.0f}, {&custom, 192, 2.0f},
         {&standard, 96, 1.0f}, {&standard, 115, 1.0f}, {&standard, 116, 1.2f}, {&standard, 143, 1.2f},
         {&standard, 144, 1.5f},

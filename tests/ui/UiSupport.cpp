@@ -1,5 +1,7 @@
 #include "UiSupport.h"
 
+#include <cstdlib>
+
 #include <objidl.h>
 #include <gdiplus.h>
 
@@ -80,23 +82,6 @@ std::string EncodeImage(const std::vector<uint32_t>& argb, int width, int height
     return Save(bitmap, jpeg ? L"image/jpeg" : L"image/png");
 }
 
-bool SaveDibPng(const ui::LxDib& dib, const std::wstring& path) {
-    ui::EnsureGdiplus();
-    ::GdiFlush();
-    std::vector<uint32_t> opaque(static_cast<size_t>(dib.width() * dib.height()));
-    for (int y = 0; y < dib.height(); ++y) {
-        for (int x = 0; x < dib.width(); ++x) {
-            opaque[static_cast<size_t>(y * dib.width() + x)] = dib.At(x, y) | 0xFF000000;
-        }
-    }
-    const std::string bytes = EncodeImage(opaque, dib.width(), dib.height());
-    if (bytes.empty()) return false;
-    base::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
 ServedSources::ServedSources() {
     ui::SourceHooks().streamProvider = [this](int id, const wchar_t* ext, std::string& bytes) {
         const auto key = std::make_pair(id, std::wstring(ext));
@@ -108,23 +93,8 @@ ServedSources::ServedSources() {
     };
 }
 
-void ServedSources::Add(int id, const std::wstring& ext, std::string bytes) {
-    served_[std::make_pair(id, ext)] = std::move(bytes);
-}
-
-int ServedSources::Requests(int id, const std::wstring& ext) const {
-    auto found = requests_.find(std::make_pair(id, ext));
-    return found == requests_.end() ? 0 : found->second;
-}
-
-std::string ServeProgramSizedSkins(ServedSources& sources) {
-    struct Sized {
-        const char* name;
-        int id;
-        int slices;
-        int sliceWidth;
-        int height;
-    };
+void ServeProgramSizedSkins(ServedSources& sources) {
+    struct Sized { const char* name; int id; int slices; int sliceWidth; int height; };
     static const Sized kSkins[] = {
         {"minimize", 4, 3, 16, 16},      {"close", 3, 3, 16, 16},
         {"lite_detaildlg_closebtn", 40, 3, 16, 16}, {"lite_img_logo2", 44, 1, 68, 15},
@@ -141,7 +111,44 @@ std::string ServeProgramSizedSkins(ServedSources& sources) {
     }
     document += "</skins>";
     sources.Add(ui::kSkinDocumentId, L"xml", document);
-    return document;
+    ui::LoadSkins();
+}
+
+bool Near(uint32_t pixel, uint32_t expected, int tolerance) {
+    return std::abs(Red(pixel) - Red(expected)) <= tolerance && std::abs(Green(pixel) - Green(expected)) <= tolerance &&
+           std::abs(Blue(pixel) - Blue(expected)) <= tolerance;
+}
+
+std::string BlocksPng() {
+    std::vector<uint32_t> pixels(81);
+    for (int y = 0; y < 9; ++y) {
+        for (int x = 0; x < 9; ++x) pixels[static_cast<size_t>(y * 9 + x)] = 0xFF000000 | Block(y / 3, x / 3);
+    }
+    return EncodeImage(pixels, 9, 9);
+}
+
+Canvas::Canvas(int width, int height, ui::LxHostKind kind, ui::LxMouseRules rules)
+    : layout(kind), dib(width, height), router(host, rules) {
+    constexpr int kThreeSliceImage = 901;
+    constexpr int kRedImage = 902;
+    constexpr int kBlueImage = 903;
+    served.Add(kThreeSliceImage, L"png", EncodeImage(Bands({kRed, kGreen, kBlue}, 4, 4), 12, 4));
+    served.Add(kRedImage, L"png", EncodeImage(Bands({kRed}, 4, 4), 4, 4));
+    served.Add(kBlueImage, L"png", EncodeImage(Bands({kBlue}, 4, 4), 4, 4));
+    Skins("<png name='three' src='901' subwidth='4'/><png name='red' src='902'/><png name='blue' src='903'/>"
+          "<png name='gone' src='899'/>");
+}
+
+void Canvas::LoadLayer(const std::string& xml) {
+    ASSERT_TRUE(layout.LoadLayout(xml));
+    layout.Arrange({0, 0, dib.width(), dib.height()});
+    router.SetRoots(layout.Header(), layout.Body(), layout.Footer());
+}
+
+ui::CLxWindow& Canvas::operator[](int id) {
+    ui::CLxWindow* element = layout.FindChildById(id);
+    EXPECT_NE(element, nullptr) << id;
+    return element ? *element : *layout.Body();
 }
 
 std::string Utf8(const std::wstring& text) { return base::WideToUtf8(text); }
@@ -152,11 +159,14 @@ std::string ProgramResource(int id) {
     return bytes;
 }
 
+std::string N(UINT code, int id, const char* cls) {
+    return std::to_string(code) + ":" + std::to_string(id) + (cls && *cls ? std::string(":") + cls : "");
+}
+
 std::vector<std::string> RecordingHost::Notifications() const {
     std::vector<std::string> out;
     for (const HostCall& c : calls) {
-        if (c.what != "notify") continue;
-        out.push_back(std::to_string(c.code) + ":" + std::to_string(c.id) + (c.text.empty() ? "" : ":" + c.text));
+        if (c.what == "notify") out.push_back(N(static_cast<UINT>(c.code), c.id, c.text.c_str()));
     }
     return out;
 }
@@ -167,13 +177,134 @@ int RecordingHost::Count(const std::string& what) const {
     return n;
 }
 
-void RecordingHost::Notify(UINT code, int32_t id, const char* className) {
-    Record("notify", static_cast<int>(code), id, className ? className : "");
-}
-
 POINT Centre(const ui::CLxWindow& element) {
     const RECT& r = element.Rect();
     return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+namespace {
+constexpr wchar_t kBackdropClass[] = L"HostTestBackdrop";
+LRESULT CALLBACK BackdropProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        HDC dc = ::BeginPaint(hwnd, &paint);
+        const auto rgb = static_cast<uint32_t>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        base::unique_gdi_object brush(::CreateSolidBrush(RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF)));
+        ::FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(brush.get()));
+        ::EndPaint(hwnd, &paint);
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<size_t*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND hwnd, LPARAM count) {
+    ++*reinterpret_cast<size_t*>(count);
+    ::EnumChildWindows(hwnd, CountChild, count);
+    return TRUE;
+}
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (::GetTickCount() - start >= timeoutMs) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+uint32_t ScreenPixel(POINT screen) {
+    HDC dc = ::GetDC(nullptr);
+    const COLORREF c = ::GetPixel(dc, screen.x, screen.y);
+    ::ReleaseDC(nullptr, dc);
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+uint32_t WaitForPixel(POINT screen, uint32_t want, DWORD timeoutMs) {
+    uint32_t seen = 0;
+    PumpUntil([&] { return (seen = ScreenPixel(screen)) == want; }, timeoutMs);
+    return seen;
+}
+
+size_t GdiObjects() {
+    const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    if (counted) return counted;
+    // Wine keeps no count; its handles carry their table slot in the low word,
+    // so asking the type of every slot counts the live objects.
+    constexpr ULONG_PTR kSlots = 0x10000;
+    size_t live = 0;
+    for (ULONG_PTR slot = 1; slot < kSlots; ++slot) live += ::GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) ? 1 : 0;
+    return live;
+}
+
+size_t UserObjects() {
+    const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    if (counted) return counted;
+    size_t count = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountTop, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+Backdrop::Backdrop(const RECT& screen, uint32_t rgb) {
+    static const ATOM atom = [] {
+        WNDCLASSW info = {};
+        info.lpfnWndProc = BackdropProc;
+        info.hInstance = ::GetModuleHandleW(nullptr);
+        info.lpszClassName = kBackdropClass;
+        return ::RegisterClassW(&info);
+    }();
+    (void)atom;
+    window_.reset(::CreateWindowExW(0, kBackdropClass, L"", WS_POPUP, screen.left, screen.top,
+                                    screen.right - screen.left, screen.bottom - screen.top, nullptr, nullptr,
+                                    ::GetModuleHandleW(nullptr), nullptr));
+    ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, static_cast<LONG_PTR>(rgb));
+    ::ShowWindow(window_.get(), SW_SHOWNOACTIVATE);
+    ::UpdateWindow(window_.get());
+}
+
+bool Recording::Clicked(int32_t id) const {
+    for (const Notice& n : notices) {
+        if (n.code == ui::LXNM_CLICK && n.id == id) return true;
+    }
+    return false;
+}
+
+bool Open(ui::CLxDialogViewImpl& host, POINT origin) {
+    const RECT place = {origin.x, origin.y, origin.x + 1, origin.y + 1};
+    if (!host.Create(nullptr, &place)) return false;
+    ::ShowWindow(host.hwnd(), SW_SHOW);
+    ::UpdateWindow(host.hwnd());
+    return PumpUntil([&] { return host.PaintStats().renders > 0; });
+}
+
+bool Open(ui::CLxDialogImpl& dialog, POINT origin) {
+    if (!dialog.Create(nullptr)) return false;
+    ::SetWindowPos(dialog.hwnd(), nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ::ShowWindow(dialog.hwnd(), SW_SHOW);
+    ::UpdateWindow(dialog.hwnd());
+    return PumpUntil([&] { return dialog.View().PaintStats().renders > 0; });
+}
+
+POINT ScreenOf(const ui::CLxDialogViewImpl& host, POINT client) {
+    ::ClientToScreen(host.hwnd(), &client);
+    return client;
+}
+
+void PostMouse(const ui::CLxDialogViewImpl& host, UINT message, POINT client) {
+    const POINT screen = ScreenOf(host, client);
+    ::SetCursorPos(screen.x, screen.y);
+    const WPARAM keys = message == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
+    ::PostMessageW(host.hwnd(), message, keys, MAKELPARAM(client.x, client.y));
 }
 
 }  // namespace uitest

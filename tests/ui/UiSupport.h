@@ -1,20 +1,30 @@
-// Helpers of the UI tests: clean pools, images made in the test, skins and
-// layouts served through the library's source hooks, a recording mouse host.
+// Helpers of the UI tests: clean pools, images made in the test and served to
+// the pools, a canvas of laid-out controls driven by the mouse router, and
+// real host windows with their screen pixels and handle counts.
 #pragma once
 
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/unique_any.h"
 #include "ui/LxGdi.h"
 #include "ui/elements/LxMouseRouter.h"
+#include "ui/elements/LxNotify.h"
 #include "ui/elements/LxWindow.h"
+#include "ui/host/LxDialogImpl.h"
+#include "ui/host/LxDialogView.h"
 #include "ui/layout/LxLayout.h"
+#include "ui/pools/LxSkinPool.h"
+#include "ui/pools/LxStringPool.h"
+#include "ui/pools/LxStyle.h"
 
 inline bool operator==(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
@@ -25,49 +35,70 @@ inline void PrintTo(const RECT& r, std::ostream* out) {
 
 namespace uitest {
 
-// Opaque colours as DIB pixels (0xAARRGGBB).
+// Opaque colours as DIB pixels (0xAARRGGBB); Rgb() drops the alpha.
 constexpr uint32_t kRed = 0xFFFF0000;
 constexpr uint32_t kGreen = 0xFF00FF00;
 constexpr uint32_t kBlue = 0xFF0000FF;
 constexpr uint32_t kWhite = 0xFFFFFFFF;
 constexpr uint32_t kBlack = 0xFF000000;
+constexpr uint32_t Rgb(uint32_t pixel) { return pixel & 0x00FFFFFF; }
+inline int Red(uint32_t rgb) { return static_cast<int>((rgb >> 16) & 0xFF); }
+inline int Green(uint32_t rgb) { return static_cast<int>((rgb >> 8) & 0xFF); }
+inline int Blue(uint32_t rgb) { return static_cast<int>(rgb & 0xFF); }
+// Every channel within `tolerance` of the expected colour.
+bool Near(uint32_t pixel, uint32_t expected, int tolerance);
+// Glyph edges are smoothed: a red glyph on white is pink at its edges.
+inline bool Reddish(uint32_t p) { return Red(p) > 0xC0 && Red(p) - Green(p) > 0x40 && Red(p) - Blue(p) > 0x40; }
+inline bool Bluish(uint32_t p) { return Blue(p) > 0xA0 && Red(p) < 0x60 && Green(p) < 0x60; }
+
+// Pixels of a rectangle (as 0xRRGGBB) for which `test` holds.
+template <typename Test>
+int CountPixels(const ui::LxDib& dib, const RECT& r, Test test) {
+    int count = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) count += test(Rgb(dib.At(x, y))) ? 1 : 0;
+    }
+    return count;
+}
 
 // Empties every pool and source hook now and again at the end of the scope.
-class CleanPools {
-public:
+struct CleanPools {
     CleanPools();
     ~CleanPools();
     CleanPools(const CleanPools&) = delete;
     CleanPools& operator=(const CleanPools&) = delete;
 };
 
+// The program's own skins, styles and strings from the embedded resources.
+struct ProgramPools {
+    CleanPools clean;
+    ProgramPools() { ui::LoadSkins(); ui::LoadStyles(); ui::LoadStrings(); }
+};
+
 // An image of vertical bands of the given colours, each `bandWidth` wide.
 std::vector<uint32_t> Bands(const std::vector<uint32_t>& colors, int bandWidth, int height);
 // PNG (or JPEG) bytes of 0xAARRGGBB pixels, encoded by GDI+.
 std::string EncodeImage(const std::vector<uint32_t>& argb, int width, int height, bool jpeg = false);
-// Writes a DIB as an opaque PNG file.
-bool SaveDibPng(const ui::LxDib& dib, const std::wstring& path);
+// A 9 by 9 PNG of nine 3 by 3 blocks, each its own colour: Block(row, column).
+std::string BlocksPng();
+inline uint32_t Block(int row, int column) { return static_cast<uint32_t>(0x10 * (row * 3 + column + 1)) << 16; }
 
-// Serves documents and images to the pools through the stream provider:
-// Add() registers bytes for an id and extension ("xml", "png", "jpg").
+// Serves documents and images to the pools through the stream provider, by
+// id and extension ("xml", "png", "jpg"), and counts the requests.
 class ServedSources {
 public:
     ServedSources();
-    void Add(int id, const std::wstring& ext, std::string bytes);
-    int Requests(int id, const std::wstring& ext) const;
+    void Add(int id, const std::wstring& ext, std::string bytes) { served_[{id, ext}] = std::move(bytes); }
+    int Requests(int id, const std::wstring& ext) { return requests_[{id, ext}]; }
 
 private:
     std::map<std::pair<int, std::wstring>, std::string> served_;
     std::map<std::pair<int, std::wstring>, int> requests_;
 };
 
-// The skins the layouts' geometry depends on, at their program sizes, with
-// band images (slices red, green, blue ...), served as document 10000; returns
-// that document.
-std::string ServeProgramSizedSkins(ServedSources& sources);
-
-// A pixel's colour without alpha.
-inline uint32_t Rgb(uint32_t pixel) { return pixel & 0x00FFFFFF; }
+// Serves and loads the skins the layouts' geometry depends on, at their
+// program sizes, over band images (slices red, green, blue ...).
+void ServeProgramSizedSkins(ServedSources& sources);
 
 std::string Utf8(const std::wstring& text);
 std::string ProgramResource(int id);
@@ -84,11 +115,12 @@ class RecordingHost : public ui::ILxMouseHost {
 public:
     std::vector<HostCall> calls;
     bool minimized = false;
-    // Only the notifications, as "code:id" or "code:id:class".
-    std::vector<std::string> Notifications() const;
+    std::vector<std::string> Notifications() const;  // as N() writes them
     int Count(const std::string& what) const;
 
-    void Notify(UINT code, int32_t id, const char* className) override;
+    void Notify(UINT code, int32_t id, const char* className) override {
+        Record("notify", code, id, className ? className : "");
+    }
     void Capture(bool on) override { Record("capture", on ? 1 : 0); }
     void Redraw(ui::CLxWindow& element) override { Record("redraw", 0, element.Id()); }
     void TakeFocus() override { Record("focus"); }
@@ -101,12 +133,117 @@ public:
     void TrackLeave() override { Record("track"); }
 
 private:
-    void Record(const char* what, int code = 0, int id = 0, std::string text = {}) {
-        calls.push_back({what, code, id, std::move(text)});
+    void Record(const char* what, UINT code = 0, int id = 0, std::string text = {}) {
+        calls.push_back({what, static_cast<int>(code), id, std::move(text)});
     }
 };
 
-// The centre of an element.
+// A notification as "code:id" or "code:id:class".
+std::string N(UINT code, int id, const char* cls = nullptr);
 POINT Centre(const ui::CLxWindow& element);
+
+// A layout painted into a DIB through the library and driven by the mouse
+// router, with the skins "three" (red, green and blue slices of 4 by 4),
+// "red", "blue" (4 by 4), and "gone" (an image the program does not have).
+struct Canvas {
+    CleanPools clean;
+    ServedSources served;
+    ui::LxLayout layout;
+    ui::LxDib dib;
+    RecordingHost host;
+    ui::LxMouseRouter router;
+
+    Canvas(int width, int height, ui::LxHostKind kind = ui::LxHostKind::Plain,
+           ui::LxMouseRules rules = ui::LxMouseRules::Extended());
+    void Skins(const std::string& skins) { ui::LxSkinPool::Global().LoadDocument("<skins>" + skins + "</skins>"); }
+    void Styles(const std::string& styles) { ui::LxStylePool::Global().LoadDocument("<style>" + styles + "</style>"); }
+    // A white body holding `elements`, laid out over the whole canvas.
+    void Load(const std::string& elements) { LoadLayer("<layer><body crbg='ffffff'>" + elements + "</body></layer>"); }
+    void LoadLayer(const std::string& xml);
+    void Paint() {
+        dib.Fill(kBlack);
+        layout.Paint(dib.dc(), nullptr);
+    }
+    uint32_t At(int x, int y) const { return Rgb(dib.At(x, y)); }
+    ui::CLxWindow& operator[](int id);
+    POINT Centre(int id) { return uitest::Centre((*this)[id]); }
+    void Move(int id) { router.MouseMove(Centre(id).x, Centre(id).y); }
+    void Press(int id) { router.LButtonDown(Centre(id).x, Centre(id).y); }
+    void Release(int id) { router.LButtonUp(Centre(id).x, Centre(id).y); }
+    void Click(int id) { Move(id), Press(id), Release(id); }
+};
+
+// Dispatches this thread's messages until `done` answers true or the time is
+// up; answers `done` at the end. Pump() lets the window system flush surfaces.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000);
+inline void Pump(DWORD ms = 50) { PumpUntil([] { return false; }, ms); }
+
+// A screen pixel as 0xRRGGBB, now or once it shows `want` (the last seen).
+uint32_t ScreenPixel(POINT screen);
+uint32_t WaitForPixel(POINT screen, uint32_t want, DWORD timeoutMs = 3000);
+
+// GDI objects and USER objects (windows) of this process.
+size_t GdiObjects();
+size_t UserObjects();
+
+// A top-level window painted in one colour (0xRRGGBB), to show through
+// transparent pixels.
+class Backdrop {
+public:
+    Backdrop(const RECT& screen, uint32_t rgb);
+
+private:
+    base::unique_hwnd window_;
+};
+
+struct Notice {
+    UINT_PTR sender;
+    UINT code;
+    int32_t id;
+    std::string cls;
+};
+
+// What a recording window's handler saw.
+struct Recording {
+    std::vector<Notice> notices;
+    std::vector<WPARAM> sysCommands;  // swallowed: no native move or size loop starts
+    int mouseMoves = 0;
+    bool Clicked(int32_t id) const;
+    void Clear() { *this = Recording(); }
+};
+
+// A host (or dialog) that records notifications, system commands and mouse
+// moves before the library handles the rest.
+template <typename Base>
+class Recorder : public Base {
+public:
+    using Base::Base;
+    Recording seen;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_NOTIFY) {
+            const auto* n = reinterpret_cast<const ui::LxNotifyRecord*>(lParam);
+            seen.notices.push_back({n->hdr.idFrom, n->hdr.code, n->id, n->className ? n->className : ""});
+            return 0;
+        }
+        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) != SC_CLOSE) {
+            seen.sysCommands.push_back(wParam);
+            return 0;
+        }
+        if (message == WM_MOUSEMOVE) ++seen.mouseMoves;
+        return Base::HandleMessage(message, wParam, lParam);
+    }
+};
+using View = Recorder<ui::CLxDialogViewImplEx>;
+using Dialog = Recorder<ui::CLxDialogImpl>;
+
+// Creates `host` as a visible top-level window at `origin` and waits for its
+// first paint.
+bool Open(ui::CLxDialogViewImpl& host, POINT origin);
+bool Open(ui::CLxDialogImpl& dialog, POINT origin);
+
+POINT ScreenOf(const ui::CLxDialogViewImpl& host, POINT client);
+// Real mouse input as a person gives it: the pointer moves there, then the
+// message is posted to the host window at the client point.
+void PostMouse(const ui::CLxDialogViewImpl& host, UINT message, POINT client);
 
 }  // namespace uitest

@@ -308,6 +308,7 @@ void CLxDialogViewImpl::Present(HDC dc) {
         ::BitBlt(dc, 0, 0, buffer_->width(), buffer_->height(), buffer_->dc(), 0, 0, SRCCOPY);
         ++stats_.copyPresents;
     }
+    if (presentListener_ && (IsLayered() || dc)) presentListener_->OnHostPresented(hwnd());
     if (glassActive_ && CompositionEnabled()) OnWindowShape();
     if (shadow_.Created() && !shadow_.IsSizing() && !shadow_.IsShown()) shadow_.Update(hwnd());
 }

@@ -55,6 +55,16 @@ protected:
     ~ILxSizeListener() = default;
 };
 
+// Told after each present of a host's buffer to its window (a layered
+// update or a copy), with the host's window.
+class ILxPresentListener {
+public:
+    virtual void OnHostPresented(HWND host) = 0;
+
+protected:
+    ~ILxPresentListener() = default;
+};
+
 // What painting did, counted since creation (tests and the bench read it).
 struct LxPaintStats {
     unsigned renders = 0;          // render passes into the back buffer
@@ -107,6 +117,8 @@ public:
     void SetLayeredAlpha(BYTE alpha) { layeredAlpha_ = alpha; }
     void AddSizeListener(ILxSizeListener* listener);
     void RemoveSizeListener(ILxSizeListener* listener);
+    // One listener at most; null removes it.
+    void SetPresentListener(ILxPresentListener* listener) { presentListener_ = listener; }
 
     bool IsLayered() const;
     CShadowWnd& Shadow() { return shadow_; }
@@ -175,6 +187,7 @@ private:
     std::wstring tipText_;
     CShadowWnd shadow_;
     std::vector<ILxSizeListener*> sizeListeners_;
+    ILxPresentListener* presentListener_ = nullptr;
     LxPaintStats stats_;
 };
 

@@ -6,11 +6,11 @@
 #include <mutex>
 #include <string>
 
-#include "app/SdkAbi.h"
+#include "base/SdkAbi.h"
 #include "base/com_ptr.h"
 #include "base/unique_any.h"
 
-namespace app {
+namespace base {
 
 // qsdxbase.dll loaded by full path from one directory.
 class SdkLibrary {
@@ -23,9 +23,9 @@ public:
     bool CreateObject(const GUID& clsid, void** out) const;
 
 private:
-    SdkLibrary(base::unique_hmodule module, sdk::GetClassObjectFn get);
+    SdkLibrary(unique_hmodule module, sdk::GetClassObjectFn get);
 
-    base::unique_hmodule module_;
+    unique_hmodule module_;
     sdk::GetClassObjectFn get_;
 };
 
@@ -48,7 +48,7 @@ public:
 
 private:
     std::unique_ptr<SdkLibrary> library_;
-    base::com_ptr<sdk::IProductValueLookup> object_;
+    com_ptr<sdk::IProductValueLookup> object_;
     // The returned text lives only until the next call on the object, and both
     // the main thread and the removal worker look values up.
     mutable std::mutex call_lock_;
@@ -58,4 +58,4 @@ inline std::wstring LookupProductValue(const std::wstring& key) {
     return ProductValueLookup::Instance().Lookup(key);
 }
 
-}  // namespace app
+}  // namespace base

@@ -13,17 +13,17 @@
 class TiXmlDocument;
 class TiXmlNode;
 
-namespace manifest {
+namespace base {
 
 // Larger files are refused outright rather than parsed (the XML files and the
 // scrambled data files alike).
 constexpr uint64_t kMaxConfigFileBytes = 2u * 1024u * 1024u;
 
 // Parses a text (up to its first zero byte) into `doc` unless it is empty or
-// nests deeper than base::kMaxXmlDepth; false when it was not parsed. Whether
+// nests deeper than kMaxXmlDepth; false when it was not parsed. Whether
 // the parser met an error is the document's to tell. Every XML text goes
 // through here.
-bool ParseXmlText(TiXmlDocument& doc, std::string_view text, base::XmlEncoding encoding);
+bool ParseXmlText(TiXmlDocument& doc, std::string_view text, XmlEncoding encoding);
 
 // UTF-8 to UTF-16 through the platform's conversion. Results of up to
 // kInlineChars characters (terminator included) stay in the object itself.
@@ -59,7 +59,7 @@ public:
     // Reads (at most kMaxConfigFileBytes) and parses a file; the cursor is none afterwards.
     bool LoadFile(const std::wstring& path);
     // Parses text already in memory; the text ends at its first zero byte. A
-    // text nested deeper than base::kMaxXmlDepth is refused like a malformed one.
+    // text nested deeper than kMaxXmlDepth is refused like a malformed one.
     bool LoadText(std::string_view bytes);
 
     bool SelectPath(const char* path);
@@ -91,4 +91,4 @@ bool ReadScrambledText(const std::wstring& path, std::string& text);
 constexpr unsigned char kScrambleKey = 0xA7;
 std::string UnscrambleText(std::string_view bytes);
 
-}  // namespace manifest
+}  // namespace base

@@ -1,19 +1,19 @@
-#include "app/SdkLibrary.h"
+#include "base/SdkLibrary.h"
 
-#include "removal/Paths.h"
+#include "base/platform.h"
 
-namespace app {
+namespace base {
 
-SdkLibrary::SdkLibrary(base::unique_hmodule module, sdk::GetClassObjectFn get)
+SdkLibrary::SdkLibrary(unique_hmodule module, sdk::GetClassObjectFn get)
     : module_(std::move(module)), get_(get) {}
 
 std::unique_ptr<SdkLibrary> SdkLibrary::Load(const std::wstring& directory) {
     // A bare name would be looked up along the library search path.
     if (directory.empty()) return nullptr;
     std::wstring path = directory;
-    removal::EnsureTrailingSeparator(path);
+    EnsureTrailingSeparator(path);
     path += sdk::kSdkLibraryName;
-    base::unique_hmodule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    unique_hmodule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module) return nullptr;
     auto get = reinterpret_cast<sdk::GetClassObjectFn>(::GetProcAddress(module.get(), sdk::kGetClassObjectExport));
     if (get == nullptr) return nullptr;
@@ -51,8 +51,8 @@ std::wstring ProductValueLookup::Lookup(const std::wstring& key) const {
 ProductValueLookup& ProductValueLookup::Instance() {
     // Deliberately never destroyed: static destructors may run after the
     // library's own clean-up, and the process ends right after anyway.
-    static ProductValueLookup* instance = new ProductValueLookup(removal::GetModuleDirectory(nullptr));
+    static ProductValueLookup* instance = new ProductValueLookup(GetModuleDirectory(nullptr));
     return *instance;
 }
 
-}  // namespace app
+}  // namespace base

@@ -1,4 +1,4 @@
-#include "manifest/XmlConfigDocument.h"
+#include "base/XmlConfigDocument.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include "base/unique_any.h"
 #include "tinyxml.h"
 
-namespace manifest {
+namespace base {
 
 namespace {
 constexpr size_t kScrambledTerminatorBytes = 2;
@@ -201,4 +201,4 @@ bool ReadScrambledText(const std::wstring& path, std::string& text) {
     return true;
 }
 
-}  // namespace manifest
+}  // namespace base
