@@ -1,7 +1,12 @@
 #include "SilentRunFixture.h"
 
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <algorithm>
 #include <cstdlib>
 
+#include "SampleLayout.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "support/FileSystemSupport.h"
@@ -15,8 +20,8 @@ constexpr char kStepMark[] = "uninst: step ";
 constexpr int kFirstStep = 1;
 constexpr int kLastMark = 18;  // after step 17
 constexpr DWORD kRunTimeoutMs = 60000;
-// The script waits about two seconds before it deletes anything.
 constexpr DWORD kScriptDoneWaitMs = 10000;
+constexpr DWORD kHoldWaitMs = 10000;
 constexpr DWORD kPollMs = 50;
 
 std::wstring WithoutTrailingSeparator(std::wstring path) {
@@ -24,30 +29,22 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
     return path;
 }
 
+// The step whose run the trace mark ends: "uninst: step N" ends step N-1.
+constexpr int kNotAStep = -1;
+int StepEndedBy(const std::string& trace) {
+    if (trace.rfind(kStepMark, 0) != 0) return kNotAStep;
+    return std::atoi(trace.c_str() + sizeof(kStepMark) - 1) - 1;
+}
+
 // The JSON string starting at text[pos] (a quote); pos ends after it.
 std::string JsonString(const std::string& text, size_t& pos) {
     std::string out;
-    if (pos >= text.size() || text[pos] != '"') return out;
     for (++pos; pos < text.size() && text[pos] != '"'; ++pos) {
         if (text[pos] == '\\' && pos + 1 < text.size()) ++pos;
         out += text[pos];
     }
     ++pos;
     return out;
-}
-
-std::string AfterKey(const std::string& text, size_t& pos, const std::string& key) {
-    const size_t at = text.find("\"" + key + "\":", pos);
-    if (at == std::string::npos) {
-        pos = std::string::npos;
-        return {};
-    }
-    pos = at + key.size() + 3;
-    if (pos < text.size() && text[pos] == '"') return JsonString(text, pos);
-    const size_t end = text.find_first_of(",}", pos);
-    std::string number = text.substr(pos, end - pos);
-    pos = end;
-    return number;
 }
 
 }  // namespace
@@ -76,36 +73,66 @@ std::string ReportRecord::value(const std::string& name) const {
     return {};
 }
 
+// {"table":"...","fields":[{"name":"...","int":N},{"name":"...","text":"..."}]} per line.
 std::vector<ReportRecord> ParseReports(const std::string& jsonLines) {
+    constexpr char kTable[] = "{\"table\":";
+    constexpr char kName[] = "{\"name\":";
     std::vector<ReportRecord> records;
-    size_t start = 0;
-    while (start < jsonLines.size()) {
-        size_t end = jsonLines.find('\n', start);
-        if (end == std::string::npos) end = jsonLines.size();
-        const std::string line = jsonLines.substr(start, end - start);
-        start = end + 1;
-        if (line.find("\"table\"") == std::string::npos) continue;
+    for (size_t pos = jsonLines.find(kTable); pos != std::string::npos; pos = jsonLines.find(kTable, pos)) {
+        const size_t lineEnd = std::min(jsonLines.find('\n', pos), jsonLines.size());
         ReportRecord record;
-        size_t pos = 0;
-        record.table = AfterKey(line, pos, "table");
-        for (;;) {
-            const std::string name = AfterKey(line, pos, "name");
-            if (pos == std::string::npos) break;
-            // Each field carries either "int" or "text" right after its name.
-            const size_t intAt = line.find("\"int\":", pos);
-            const size_t textAt = line.find("\"text\":", pos);
-            const std::string value = AfterKey(line, pos, intAt < textAt ? "int" : "text");
+        pos += sizeof(kTable) - 1;
+        record.table = JsonString(jsonLines, pos);
+        while ((pos = jsonLines.find(kName, pos)) < lineEnd) {
+            pos += sizeof(kName) - 1;
+            const std::string name = JsonString(jsonLines, pos);
+            pos = jsonLines.find(':', pos) + 1;  // after "int" or "text"
+            const std::string value = jsonLines[pos] == '"' ? JsonString(jsonLines, pos)
+                                                            : jsonLines.substr(pos, jsonLines.find('}', pos) - pos);
             record.fields.emplace_back(name, value);
-            if (pos == std::string::npos) break;
         }
         records.push_back(record);
+        pos = lineEnd;
     }
     return records;
 }
 
-int StepEndedBy(const std::string& trace) {
-    if (trace.rfind(kStepMark, 0) != 0) return kNotAStep;
-    return std::atoi(trace.c_str() + sizeof(kStepMark) - 1) - 1;
+std::wstring ShellFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_DEFAULT, path);
+    return std::wstring(path) + L"\\";
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
+    base::unique_hkey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
+}
+
+uint32_t UserDword(const wchar_t* name) {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    return ::RegGetValueW(HKEY_CURRENT_USER, sample::kProductKeyPath, name, RRF_RT_REG_DWORD, nullptr, &value,
+                          &size) == ERROR_SUCCESS
+               ? value
+               : ~0u;
+}
+
+bool ServiceRegistered(const wchar_t* name) {
+    base::unique_sc_handle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    return base::unique_sc_handle(manager ? ::OpenServiceW(manager.get(), name, SERVICE_QUERY_STATUS) : nullptr)
+        .valid();
+}
+
+void ExpectInventory(const testing_support::SampleInstallation& installation,
+                     std::initializer_list<std::pair<const char*, const char*>> fields) {
+    auto inventory = installation.Inventory();
+    for (const auto& [field, value] : fields) EXPECT_EQ(inventory[field], value) << field;
+}
+
+bool ReplaceInFile(const std::wstring& path, const std::string& what, const std::string& with) {
+    std::string text = testing_support::ReadBytes(path);
+    const size_t at = text.find(what);
+    return at != std::string::npos && testing_support::WriteBytes(path, text.replace(at, what.size(), with));
 }
 
 bool RunScriptLikeTheShell(const std::wstring& script) {
@@ -145,8 +172,21 @@ const testing_support::TracedRun& SilentRun::Run(const std::wstring& arguments, 
     marks_.clear();
     run_ = testing_support::RunTraced(
         program.empty() ? installation_.dir() + kUninstaller : program, arguments, temp_.path(),
-        [this](const std::string& trace) { marks_.emplace_back(trace, ReadLogs()); }, kRunTimeoutMs);
+        [this](const std::string& trace) {
+            if (holdStep_ != 0 && StepEndedBy(trace) + 1 == holdStep_) {
+                testing_support::WaitUntil([&] { return Log(holdLog_.c_str()).find(holdNeedle_) != std::string::npos; },
+                                           kHoldWaitMs);
+            }
+            marks_.emplace_back(trace, ReadLogs());
+        },
+        kRunTimeoutMs);
     return run_;
+}
+
+void SilentRun::HoldAtStepUntilLogged(int step, const wchar_t* name, const std::string& needle) {
+    holdStep_ = step;
+    holdLog_ = name;
+    holdNeedle_ = needle;
 }
 
 bool SilentRun::StepMarksSeen() const {
@@ -186,6 +226,12 @@ std::vector<std::wstring> SilentRun::Scripts() const { return NamesIn(temp_.path
 
 bool SilentRun::WaitForDirectoryGone(DWORD timeoutMs) const {
     return testing_support::WaitUntil([&] { return !testing_support::Exists(installation_.dir()); }, timeoutMs);
+}
+
+void SilentRun::ExpectRemoved() const {
+    ASSERT_TRUE(WaitForDirectoryGone());
+    const auto check = installation_.CheckRemoved();
+    EXPECT_EQ(check.exitCode, 0u) << check.output;
 }
 
 }  // namespace silent_run

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <utility>
@@ -31,9 +33,20 @@ std::vector<ReportRecord> ParseReports(const std::string& jsonLines);
 // Names of the files (not directories) in `dir` matching `pattern`.
 std::vector<std::wstring> NamesIn(const std::wstring& dir, const wchar_t* pattern = L"*");
 
-// The step whose run is the trace mark's predecessor: "uninst: step N" ends step N-1.
-constexpr int kNotAStep = -1;
-int StepEndedBy(const std::string& trace);
+// The platform as the tests look at it.
+std::wstring ShellFolder(int csidl);  // a shell folder, with a trailing backslash
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
+// A value of the current user's product key; ~0u when absent.
+uint32_t UserDword(const wchar_t* name);
+bool ServiceRegistered(const wchar_t* name);
+// Each field of the installer's inventory has the value given.
+void ExpectInventory(const testing_support::SampleInstallation& installation,
+                     std::initializer_list<std::pair<const char*, const char*>> fields);
+// Replaces the first `what` in the file by `with`; false when `what` is absent.
+bool ReplaceInFile(const std::wstring& path, const std::string& what, const std::string& with);
+
+// Generous: the script waits 2 s, then empties a tree while other tests load the machine.
+constexpr DWORD kScriptWaitMs = 30000;
 
 // Sentinel results of SilentRun::StepOf.
 constexpr int kNeverSeen = -1;
@@ -62,6 +75,10 @@ public:
     const std::wstring& logs() const { return logs_.path(); }
     const std::wstring& temp() const { return temp_.path(); }
 
+    // At the mark that starts step `step` the next run waits (a bounded time)
+    // until the log `name` shows `needle`: a program it started without waiting
+    // gets the time to show itself before the run may end it.
+    void HoldAtStepUntilLogged(int step, const wchar_t* name, const std::string& needle);
     // Runs the installation's uninst.exe (or `program`) with `arguments` and waits for it.
     const testing_support::TracedRun& Run(const std::wstring& arguments, const std::wstring& program = {});
     const testing_support::TracedRun& run() const { return run_; }
@@ -77,7 +94,10 @@ public:
     // File names in the uninstaller's temporary folder ending in ".bat".
     std::vector<std::wstring> Scripts() const;
     // Waits until the installation directory is gone; false on time-out.
-    bool WaitForDirectoryGone(DWORD timeoutMs) const;
+    bool WaitForDirectoryGone(DWORD timeoutMs = kScriptWaitMs) const;
+    // Waits for the self-removal script, then asks the installer whether
+    // everything listed went (failing the test with its account if not).
+    void ExpectRemoved() const;
 
 private:
     std::map<std::wstring, std::string> ReadLogs() const;
@@ -86,6 +106,9 @@ private:
     testing_support::TempDir temp_{L"runtemp"};
     testing_support::SampleInstallation installation_;
     testing_support::TracedRun run_;
+    int holdStep_ = 0;
+    std::wstring holdLog_;
+    std::string holdNeedle_;
     // The log directory's content at each trace of the run.
     std::vector<std::pair<std::string, std::map<std::wstring, std::string>>> marks_;
 };

@@ -10,39 +10,11 @@
 
 namespace {
 
-using silent_run::kNeverSeen;
-using silent_run::kQuiet;
-using silent_run::SilentRun;
+using namespace silent_run;
+using testing_support::Exists;
 using testing_support::ReadLines;
 
-constexpr DWORD kScriptWaitMs = 10000;
 constexpr DWORD kSectionBytes = 4;
-
-uint32_t UserCount() {
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (::RegGetValueW(HKEY_CURRENT_USER, sample::kProductKeyPath, sample::kUninstallCountValue, RRF_RT_REG_DWORD,
-                       nullptr, &value, &size) != ERROR_SUCCESS) {
-        return ~0u;
-    }
-    return value;
-}
-
-// Everything the quiet installation made is still there.
-void ExpectUntouched(SilentRun& run) {
-    auto inventory = run.installation().Inventory();
-    EXPECT_EQ(inventory["files"], "40/40");
-    EXPECT_EQ(inventory["dirs"], "8/8");
-    EXPECT_EQ(inventory["identity-values"], "5/5");
-    EXPECT_EQ(inventory["uninstall-count"], "absent");
-    EXPECT_EQ(inventory["product-key-hklm"], "present");
-    EXPECT_EQ(inventory["verbs-view32"], "276/276");
-    EXPECT_EQ(inventory["user-shortcuts"], "2/2");
-    EXPECT_EQ(inventory["startmenu-folder"], "present");
-    EXPECT_TRUE(run.Scripts().empty());
-    EXPECT_FALSE(testing_support::Exists(run.logs() + L"qsdxbase_reports.jsonl"));
-    EXPECT_FALSE(testing_support::Exists(run.logs() + L"ext_process.log"));
-}
 
 TEST(SilentRunOptionsTest, SliceWithoutArgumentsRemovesLikeTheSilentSwitch) {
     SilentRun run(std::wstring(kQuiet) + L" --slice");
@@ -56,38 +28,59 @@ TEST(SilentRunOptionsTest, SliceWithoutArgumentsRemovesLikeTheSilentSwitch) {
     ASSERT_EQ(run.Reports().size(), 1u);
     EXPECT_EQ(run.Reports()[0].value("uninstall"), "1");
     EXPECT_EQ(run.Scripts().size(), 1u);
-    ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
-    const auto check = run.installation().CheckRemoved();
-    EXPECT_EQ(check.exitCode, 0u) << check.output;
+    run.ExpectRemoved();
 }
 
-TEST(SilentRunOptionsTest, RegStateCallsBothUtilityOperationsInTheirSteps) {
-    SilentRun run(std::wstring(kQuiet) + L" --reg-state");
-    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    ASSERT_TRUE(run.Run(L"/s").finished);
-    EXPECT_EQ(run.StepOf(L"qlumenoxutil.log", "A.Run 0"), 8);
-    EXPECT_EQ(run.StepOf(L"qlumenoxutil.log", "B.Run"), 9);
-    EXPECT_EQ(ReadLines(run.logs() + L"qlumenoxutil.log"),
-              (std::vector<std::string>{"A.Run 0", "A.Release", "unload", "B.Run", "B.Release", "unload"}));
+TEST(SilentRunOptionsTest, RegStateCallsTheFirstUtilityOperationUnlessUnchangeRegSaysNo) {
+    struct Case {
+        const wchar_t* arguments;
+        int firstStep;
+        std::vector<std::string> log;
+    };
+    const Case cases[] = {
+        {L"/s", 8, {"A.Run 0", "A.Release", "unload", "B.Run", "B.Release", "unload"}},
+        {L"/s /unchange_reg", kNeverSeen, {"B.Run", "B.Release", "unload"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(base::WideToUtf8(c.arguments));
+        SilentRun run(std::wstring(kQuiet) + L" --reg-state");
+        ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+        ASSERT_TRUE(run.Run(c.arguments).finished);
+        EXPECT_EQ(run.StepOf(L"qlumenoxutil.log", "A.Run"), c.firstStep);
+        EXPECT_EQ(run.StepOf(L"qlumenoxutil.log", "B.Run"), 9);
+        EXPECT_EQ(ReadLines(run.logs() + L"qlumenoxutil.log"), c.log);
+        EXPECT_EQ(run.Reports().size(), 1u);
+    }
 }
 
-TEST(SilentRunOptionsTest, UnchangeRegOverridesRegStateButTheSecondOperationStillRuns) {
-    SilentRun run(std::wstring(kQuiet) + L" --reg-state");
-    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    ASSERT_TRUE(run.Run(L"/s /unchange_reg").finished);
-    EXPECT_EQ(run.StepOf(L"qlumenoxutil.log", "A.Run"), kNeverSeen);
-    EXPECT_EQ(run.StepOf(L"qlumenoxutil.log", "B.Run"), 9);
-    EXPECT_EQ(run.Reports().size(), 1u);
-}
-
-TEST(SilentRunOptionsTest, SkipWithoutArgumentsDoesNothingAtAll) {
-    SilentRun run(std::wstring(kQuiet) + L" --skip");
-    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    const auto& result = run.Run(L"");
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 0u);
-    for (const std::string& trace : result.traces) EXPECT_EQ(trace.find("uninst: step"), std::string::npos);
-    ExpectUntouched(run);
+TEST(SilentRunOptionsTest, SkipWithoutArgumentsAndASecondInstanceChangeNothing) {
+    struct Case {
+        const wchar_t* setupOption;
+        const wchar_t* arguments;
+        bool firstInstance;  // the section of a first instance is held
+    };
+    for (const Case c : {Case{L" --skip", L"", false}, Case{L"", L"/s", true}}) {
+        SCOPED_TRACE(base::WideToUtf8(c.setupOption) + " " + base::WideToUtf8(c.arguments));
+        SilentRun run(kQuiet + std::wstring(c.setupOption));
+        ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+        // Under the name the SDK answers for QUninstallToolName.
+        base::unique_handle section(c.firstInstance ? ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr,
+                                                                           PAGE_READWRITE, 0, kSectionBytes,
+                                                                           sample::kSingleInstanceName)
+                                                    : nullptr);
+        ASSERT_EQ(section.valid(), c.firstInstance);
+        const auto& result = run.Run(c.arguments);
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 0u);
+        for (const std::string& trace : result.traces) EXPECT_EQ(trace.find("uninst: step"), std::string::npos);
+        ExpectInventory(run.installation(), {{"files", "40/40"}, {"dirs", "8/8"}, {"identity-values", "5/5"},
+                                             {"uninstall-count", "absent"}, {"product-key-hklm", "present"},
+                                             {"verbs-view32", "276/276"}, {"user-shortcuts", "2/2"},
+                                             {"startmenu-folder", "present"}});
+        EXPECT_TRUE(run.Scripts().empty());
+        EXPECT_FALSE(Exists(run.logs() + L"qsdxbase_reports.jsonl"));
+        EXPECT_FALSE(Exists(run.logs() + L"ext_process.log"));
+    }
 }
 
 TEST(SilentRunOptionsTest, WithoutTheSdkLibraryTheRemovalWorksAndNothingIsReported) {
@@ -96,11 +89,11 @@ TEST(SilentRunOptionsTest, WithoutTheSdkLibraryTheRemovalWorksAndNothingIsReport
     const auto& result = run.Run(L"/s");
     ASSERT_TRUE(result.finished);
     EXPECT_TRUE(run.StepMarksSeen());
-    EXPECT_FALSE(testing_support::Exists(run.logs() + L"qsdxbase_reports.jsonl"));
-    EXPECT_FALSE(testing_support::Exists(run.logs() + L"qsdxbase_calls.log"));
+    EXPECT_FALSE(Exists(run.logs() + L"qsdxbase_reports.jsonl"));
+    EXPECT_FALSE(Exists(run.logs() + L"qsdxbase_calls.log"));
     EXPECT_EQ(run.StepOf(L"qlumenoxutil.log", "B.Run"), 9);
-    EXPECT_EQ(UserCount(), 3u);
-    ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
+    EXPECT_EQ(UserDword(sample::kUninstallCountValue), 3u);
+    ASSERT_TRUE(run.WaitForDirectoryGone());
     const auto check = run.installation().CheckRemoved();
     EXPECT_EQ(check.exitCode, 0u) << check.output;
     // Only the SDK names the uninstall-information key; without it the key stays.
@@ -121,22 +114,8 @@ TEST(SilentRunOptionsTest, SilentCountIsOneMoreThanTheClassRegistrationValue) {
         ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
         ASSERT_TRUE(testing_support::ProductKeyScope::SetDword(sample::kUninstallCountValue, c.userCount));
         ASSERT_TRUE(run.Run(L"/s").finished);
-        EXPECT_EQ(UserCount(), c.classCount + 1);
+        EXPECT_EQ(UserDword(sample::kUninstallCountValue), c.classCount + 1);
     }
-}
-
-TEST(SilentRunOptionsTest, SecondInstanceChangesNothing) {
-    SilentRun run(kQuiet);
-    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    // The section of a first instance, under the name the SDK answers for QUninstallToolName.
-    base::unique_handle section(::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSectionBytes,
-                                                     sample::kSingleInstanceName));
-    ASSERT_TRUE(section);
-    const auto& result = run.Run(L"/s");
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 0u);
-    for (const std::string& trace : result.traces) EXPECT_EQ(trace.find("uninst: step"), std::string::npos);
-    ExpectUntouched(run);
 }
 
 }  // namespace

@@ -13,20 +13,13 @@
 
 namespace {
 
-using silent_run::kQuiet;
-using silent_run::SilentRun;
+using namespace silent_run;
 using testing_support::Exists;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
 
 constexpr size_t kLongSegmentChars = 50;
 constexpr int kLongSegments = 5;
-
-std::wstring DefaultFolder(int csidl) {
-    wchar_t path[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_DEFAULT, path);
-    return std::wstring(path) + L"\\";
-}
 
 // Directory links made for a test and taken away again.
 class Links {
@@ -44,18 +37,6 @@ public:
 private:
     std::vector<std::wstring> links_;
 };
-
-bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
-    base::unique_hkey key;
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
-}
-
-bool ReplaceIn(std::string& text, const std::string& what, const std::string& with) {
-    const size_t at = text.find(what);
-    if (at == std::string::npos) return false;
-    text.replace(at, what.size(), with);
-    return true;
-}
 
 // The process's current directory for the lifetime of the object.
 class CurrentDirectory {
@@ -100,40 +81,49 @@ TEST(SilentRunReachTest, InstallationDeeperThan260CharactersGoesAndTheCurrentDir
     // uninstaller and SDK library to the restart they are registered for; and
     // Wine's shell links cannot hold a target this deep, so the desktop sweep
     // has nothing to match.)
-    auto inventory = run.installation().Inventory();
-    for (const auto& [field, value] :
-         std::vector<std::pair<std::string, std::string>>{{"files", "0/40"},
-                                                          {"dirs", "0/8"},
-                                                          {"product-key-hklm", "absent"},
-                                                          {"uninstall-info-key", "absent"},
-                                                          {"startmenu-folder", "absent"}}) {
-        EXPECT_EQ(inventory[field], value) << field;
-    }
+    ExpectInventory(run.installation(), {{"files", "0/40"},
+                                         {"dirs", "0/8"},
+                                         {"product-key-hklm", "absent"},
+                                         {"uninstall-info-key", "absent"},
+                                         {"startmenu-folder", "absent"}});
 }
 
-TEST(SilentRunReachTest, LinksOnTheWayOfStartMenuShortcutAndMainProgramEntriesAreNotFollowed) {
+TEST(SilentRunReachTest, LinksOnTheWayAreNotFollowedAndTheOtherRegistryViewStays) {
     TempDir outside(L"reach");
     SilentRun run(kQuiet);
     ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    // What each entry would reach through a link: a start-menu folder, a
-    // shortcut and a program, all outside what the installation made.
+    // What the start-menu, shortcut and main-program entries would reach
+    // through a link: a folder, a shortcut and a program outside the installation.
     ASSERT_TRUE(::CreateDirectoryW((outside / sample::kStartMenuFolder).c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(outside / L"Lumenox\\keep.lnk", "keep"));
     ASSERT_TRUE(WriteBytes(outside / L"keep.lnk", "keep"));
     ASSERT_TRUE(testing_support::CopyInto(sample::kMainProgramFile, outside.path()));
-
     const std::wstring name = L"reach_" + std::to_wstring(::GetCurrentProcessId());
     Links links;
-    ASSERT_TRUE(links.Make(DefaultFolder(CSIDL_COMMON_PROGRAMS) + name, outside.path()));
-    ASSERT_TRUE(links.Make(DefaultFolder(CSIDL_DESKTOPDIRECTORY) + name, outside.path()));
+    ASSERT_TRUE(links.Make(ShellFolder(CSIDL_COMMON_PROGRAMS) + name, outside.path()));
+    ASSERT_TRUE(links.Make(ShellFolder(CSIDL_DESKTOPDIRECTORY) + name, outside.path()));
     ASSERT_TRUE(links.Make(run.dir() + name, outside.path()));
     const std::string via = base::WideToUtf8(name) + "\\";
-    std::string manifest = testing_support::ReadBytes(run.dir() + sample::kManifestName);
-    ASSERT_TRUE(ReplaceIn(manifest, "dir=\"Lumenox\"", "dir=\"" + via + "Lumenox\""));
-    ASSERT_TRUE(ReplaceIn(manifest, "name=\"Lumenox Viewer.lnk\"", "name=\"" + via + "keep.lnk\""));
-    ASSERT_TRUE(ReplaceIn(manifest, "path=\"lumenox_main.exe\" mainprogram",
-                          "path=\"" + via + "lumenox_main.exe\" mainprogram"));
-    ASSERT_TRUE(WriteBytes(run.dir() + sample::kManifestName, manifest));
+    const std::wstring manifest = run.dir() + sample::kManifestName;
+    ASSERT_TRUE(ReplaceInFile(manifest, "dir=\"Lumenox\"", "dir=\"" + via + "Lumenox\""));
+    ASSERT_TRUE(ReplaceInFile(manifest, "name=\"Lumenox Viewer.lnk\"", "name=\"" + via + "keep.lnk\""));
+    ASSERT_TRUE(ReplaceInFile(manifest, "path=\"lumenox_main.exe\" mainprogram",
+                              "path=\"" + via + "lumenox_main.exe\" mainprogram"));
+    // The installer wrote these machine keys in the 32-bit view; the same names
+    // in the 64-bit view belong to somebody else (the sample's clean-up takes both).
+    const std::pair<HKEY, const wchar_t*> machineKeys[] = {{HKEY_LOCAL_MACHINE, sample::kProductKeyPath},
+                                                           {HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath},
+                                                           {HKEY_CLASSES_ROOT, sample::kClassCountKeyPath}};
+    constexpr uint32_t kOtherViewCount = 9;
+    for (const auto& [root, path] : machineKeys) {
+        base::unique_hkey created;
+        ASSERT_EQ(::RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
+                                    created.put(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(::RegSetValueExW(created.get(), sample::kUninstallCountValue, 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&kOtherViewCount), sizeof(kOtherViewCount)),
+                  ERROR_SUCCESS);
+    }
 
     const auto& result = run.Run(L"/s");
     ASSERT_TRUE(result.finished);
@@ -144,36 +134,9 @@ TEST(SilentRunReachTest, LinksOnTheWayOfStartMenuShortcutAndMainProgramEntriesAr
     EXPECT_FALSE(Exists(outside / L"lumenox_main.log"));  // never started
     // Before the self-removal script could meet the link in the installation directory.
     links.RemoveAll();
-}
-
-TEST(SilentRunReachTest, MachineKeysAreTakenFromTheInstallersViewOnly) {
-    SilentRun run(kQuiet);
-    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    struct Key {
-        HKEY root;
-        const wchar_t* path;
-    };
-    // The installer wrote these in the 32-bit view; the same names in the
-    // 64-bit view belong to somebody else (the sample's clean-up takes both).
-    const Key machineKeys[] = {{HKEY_LOCAL_MACHINE, sample::kProductKeyPath},
-                               {HKEY_LOCAL_MACHINE, sample::kUninstallInfoKeyPath},
-                               {HKEY_CLASSES_ROOT, sample::kClassCountKeyPath}};
-    constexpr uint32_t kOtherViewCount = 9;
-    for (const Key& key : machineKeys) {
-        base::unique_hkey created;
-        ASSERT_EQ(::RegCreateKeyExW(key.root, key.path, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
-                                    created.put(), nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(::RegSetValueExW(created.get(), sample::kUninstallCountValue, 0, REG_DWORD,
-                                   reinterpret_cast<const BYTE*>(&kOtherViewCount), sizeof(kOtherViewCount)),
-                  ERROR_SUCCESS);
-    }
-
-    ASSERT_TRUE(run.Run(L"/s").finished);
-    EXPECT_TRUE(run.StepMarksSeen());
-    for (const Key& key : {machineKeys[0], machineKeys[1]}) {
-        EXPECT_FALSE(KeyExists(key.root, key.path, sample::kInstallerView)) << base::WideToUtf8(key.path);
-        EXPECT_TRUE(KeyExists(key.root, key.path, KEY_WOW64_64KEY)) << base::WideToUtf8(key.path);
+    for (const auto& [root, path] : {machineKeys[0], machineKeys[1]}) {
+        EXPECT_FALSE(KeyExists(root, path, sample::kInstallerView)) << base::WideToUtf8(path);
+        EXPECT_TRUE(KeyExists(root, path, KEY_WOW64_64KEY)) << base::WideToUtf8(path);
     }
     // Counted from the installer's class registration (2), not the other view's.
     EXPECT_EQ(run.installation().Inventory()["uninstall-count"], "3");

@@ -17,61 +17,27 @@
 
 namespace {
 
-using silent_run::kAfterTheSequence;
-using silent_run::kBeforeTheSequence;
-using silent_run::kNeverSeen;
-using silent_run::SilentRun;
+using namespace silent_run;
 using testing_support::Exists;
 using testing_support::ReadLines;
 
-constexpr DWORD kQuickRunMs = 5000;
-constexpr DWORD kFullRunMs = 15000;
-constexpr DWORD kScriptWaitMs = 10000;
 constexpr uint32_t kSecondsPerDay = 86400;
 constexpr uint32_t kInstalledDaysAgo = 5;
 constexpr uint32_t kClockSlackSeconds = 120;
 constexpr uint32_t kDefaultClassCount = 2;  // the installer's class-registration count
 
-std::wstring Folder(int csidl) {
-    wchar_t path[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_DEFAULT, path);
-    return std::wstring(path) + L"\\";
-}
-
-bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
-    base::unique_hkey key;
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
-}
-
 std::vector<std::string> ValueNames(HKEY root, const wchar_t* path) {
     std::vector<std::string> names;
     base::unique_hkey key;
     if (::RegOpenKeyExW(root, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD length = 256;
-        if (::RegEnumValueW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    wchar_t name[MAX_PATH];
+    for (DWORD i = 0, length = MAX_PATH;
+         ::RegEnumValueW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, length = MAX_PATH) {
         names.push_back(base::WideToUtf8(std::wstring(name, length)));
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-uint32_t ReadDword(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM view = 0) {
-    base::unique_hkey key;
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (::RegOpenKeyExW(root, path, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS ||
-        ::RegGetValueW(key.get(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) {
-        return ~0u;
-    }
-    return value;
-}
-
-bool ServiceRegistered(const wchar_t* name) {
-    base::unique_sc_handle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    base::unique_sc_handle service(manager ? ::OpenServiceW(manager.get(), name, SERVICE_QUERY_STATUS) : nullptr);
-    return static_cast<bool>(service);
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -106,17 +72,16 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     ASSERT_TRUE(KeyExists(HKEY_CLASSES_ROOT, jpgVerb, KEY_WOW64_32KEY));
     const bool viewsShared = sample::ViewsShareKey(HKEY_CLASSES_ROOT, sample::kVerbRootKeyPath);
 
+    // The before-action's program is started, not awaited, in step 1 and ended
+    // with the other processes from the directory in step 4 at the latest.
+    run.HoldAtStepUntilLogged(4, L"expandtask_before.log", "lumenox_task.exe");
     const auto& result = run.Run(L"/s");
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
-    EXPECT_LT(result.elapsedMs, kQuickRunMs);
     ASSERT_TRUE(run.StepMarksSeen()) << Joined(result.traces);
 
-    // The order, as each stand-in's log first showed its call at a step mark.
     EXPECT_EQ(run.StepOf(L"lumenox_viewer.log", "closed by 0x472"), kBeforeTheSequence);
     EXPECT_EQ(run.StepOf(L"lumenox_db_before.dat", "[common]"), 1);  // the before-action's copy
-    // The before-action's program is started, not awaited, in step 1 and ended
-    // with the other processes from the directory in step 4 at the latest.
     const int programStep = run.StepOf(L"expandtask_before.log", "lumenox_task.exe");
     EXPECT_GE(programStep, 1);
     EXPECT_LE(programStep, 4);
@@ -135,7 +100,6 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     EXPECT_FALSE(Exists(run.logs() + L"Pavrenkit.log"));
     EXPECT_FALSE(Exists(run.logs() + L"qdoxkit.log"));
 
-    // One report: the removal ran (1, reason 0).
     const auto reports = run.Reports();
     ASSERT_EQ(reports.size(), 1u) << run.Log(L"qsdxbase_reports.jsonl");
     const auto& record = reports[0];
@@ -156,15 +120,10 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     // The user's product key holds only the uninstall time and count.
     EXPECT_EQ(ValueNames(HKEY_CURRENT_USER, sample::kProductKeyPath),
               (std::vector<std::string>{"uninstall_count", "uninstall_time"}));
-    const uint32_t time = ReadDword(HKEY_CURRENT_USER, sample::kProductKeyPath, sample::kUninstallTimeValue);
+    const uint32_t time = UserDword(sample::kUninstallTimeValue);
     EXPECT_GE(time, now);
     EXPECT_LE(time, now + kClockSlackSeconds);
-    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, sample::kProductKeyPath, sample::kUninstallCountValue),
-              kDefaultClassCount + 1);
-    // Only read, never written.
-    EXPECT_EQ(ReadDword(HKEY_CLASSES_ROOT, sample::kClassCountKeyPath, sample::kUninstallCountValue,
-                        sample::kInstallerView),
-              kDefaultClassCount);
+    EXPECT_EQ(UserDword(sample::kUninstallCountValue), kDefaultClassCount + 1);
 
     // The self-removal script, named after the tick count, in the uninstaller's temporary folder.
     const auto scripts = run.Scripts();
@@ -177,18 +136,17 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     // library) was renamed aside and registered for deletion at the next restart;
     // the script's directory removal takes it away before then.
     auto inventory = run.installation().Inventory();
+    EXPECT_EQ(inventory["class-uninstall-count"], std::to_string(kDefaultClassCount));  // only read, never written
     EXPECT_EQ(inventory["files"], "0/40");
     EXPECT_EQ(inventory["dirs"], "0/8");
-    const auto left = silent_run::NamesIn(run.dir());
+    const auto left = NamesIn(run.dir());
     EXPECT_EQ(left.size(), 2u);
     for (const std::wstring& name : left) {
         EXPECT_NE(name.find(L"_del"), std::wstring::npos) << base::WideToUtf8(name);
         EXPECT_TRUE(testing_support::IsPendingDeletion(run.dir() + name)) << base::WideToUtf8(name);
     }
 
-    ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
-    const auto check = run.installation().CheckRemoved();
-    EXPECT_EQ(check.exitCode, 0u) << check.output;
+    run.ExpectRemoved();
 
     // Each kind of thing the installation made, against the platform.
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, jpgVerb, KEY_WOW64_32KEY));
@@ -205,15 +163,16 @@ TEST(SilentRunTest, RemovesEverythingInTheFixedStepOrderAndReportsOnce) {
     EXPECT_FALSE(ServiceRegistered(sample::kServiceName));
     EXPECT_EQ(inventory["processes"], "0");
     EXPECT_EQ(::FindWindowW(sample::kViewerClassName, nullptr), nullptr);
-    const std::wstring userDesktop = Folder(CSIDL_DESKTOPDIRECTORY);
+    const std::wstring userDesktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
     EXPECT_FALSE(Exists(userDesktop + sample::kUserShortcut));
     EXPECT_FALSE(Exists(userDesktop + sample::kUserToolsShortcut));
-    EXPECT_FALSE(Exists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + sample::kCommonShortcut));
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + sample::kCommonShortcut));
     EXPECT_TRUE(Exists(userDesktop + sample::kForeignShortcut));
-    EXPECT_FALSE(Exists(Folder(CSIDL_COMMON_PROGRAMS) + sample::kStartMenuFolder));
+    EXPECT_FALSE(Exists(ShellFolder(CSIDL_COMMON_PROGRAMS) + sample::kStartMenuFolder));
 }
 
-TEST(SilentRunTest, FullSizeInstallationGoesInSecondsAndItemsClimbingOutAreLeftAlone) {
+// How long it takes is the silent-run benchmark's business (bench/README.md).
+TEST(SilentRunTest, FullSizeInstallationGoesAndItemsClimbingOutAreLeftAlone) {
     SilentRun run(L"--climb-out");
     ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
     const sample::SampleLayout layout = sample::BuildLayout(sample::SetupOptions());
@@ -222,7 +181,6 @@ TEST(SilentRunTest, FullSizeInstallationGoesInSecondsAndItemsClimbingOutAreLeftA
     const auto& result = run.Run(L"/s");
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
-    EXPECT_LT(result.elapsedMs, kFullRunMs);
     EXPECT_TRUE(run.StepMarksSeen()) << Joined(result.traces);
     EXPECT_EQ(run.Reports().size(), 1u);
 
@@ -231,9 +189,7 @@ TEST(SilentRunTest, FullSizeInstallationGoesInSecondsAndItemsClimbingOutAreLeftA
     for (const wchar_t* decoy : {L"decoy_keep.txt", L"decoy_keep2.txt", L"decoy_keep_dir\\keep.txt"}) {
         EXPECT_TRUE(Exists(run.installation().parent() + decoy)) << base::WideToUtf8(decoy);
     }
-    ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
-    const auto check = run.installation().CheckRemoved();
-    EXPECT_EQ(check.exitCode, 0u) << check.output;
+    run.ExpectRemoved();
     EXPECT_EQ(run.installation().Inventory()["decoys"], "3/3");
 }
 

@@ -25,7 +25,7 @@ using testing_support::WaitUntil;
 using Code = std::pair<std::string, std::string>;  // (uninstall, reason) of a report
 using Codes = std::vector<Code>;
 
-constexpr DWORD kExitWaitMs = 15000;
+constexpr DWORD kExitWaitMs = 30000;  // the machine may be busy with other tests
 constexpr DWORD kStaysMs = 700;          // long enough for a wrongly ended wizard to be gone
 constexpr DWORD kScriptWaitMs = 10000;
 constexpr DWORD kSampleEveryMs = 25;

@@ -1,18 +1,16 @@
 // fuzz_driver.exe: feeds seeded random mutations of real files to every reader
-// of outside input (see FuzzTargets.h) and reports what went wrong: a crash or
-// a hang of the reader, an exception out of it, a file touched outside the
-// private workspace, or a nesting measure that differs from the parser's tree.
+// of outside input (FuzzTargets.h) and reports a crash or hang of the reader,
+// an exception out of it, a file or key touched outside its private workspace,
+// or a nesting measure that differs from the parser's tree.
 //
-//   fuzz_driver --corpus DIR [--findings DIR] (--seconds S | --inputs N)
-//               [--seed X] [--target NAME]
+//   fuzz_driver --corpus DIR [--findings DIR] (--seconds S | --inputs N) [--seed X] [--target NAME]
 //
-// DIR holds seeds/<target>/ (the seed files) and crashes/<target>/ (every
-// input that ever failed, replayed first on each run). Findings are written to
-// --findings/<target>/ (default: the corpus's crashes folder). The inputs run
-// in a worker process (this program with --worker) that tells its progress
-// through a shared section; when the worker dies or hangs, the driver rebuilds
-// the input from the seed and its number, keeps it, and starts a new worker
-// after it. Exit code 0 when nothing was found.
+// DIR holds seeds/<target>/ and crashes/<target>/ (inputs that once failed,
+// replayed first on each run); findings go to --findings/<target>/ (default:
+// the corpus's crashes folder). The inputs run in a worker process (this
+// program with --worker) that tells its progress through a shared section;
+// when it dies or hangs, the driver rebuilds the input from the seed and its
+// number, keeps it and starts a new worker after it. Exit code 0: no findings.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -27,16 +25,19 @@
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "support/FileSystemSupport.h"
+#include "support/TestSupport.h"
 #include "support/XmlTreeDepth.h"
 #include "tinyxml.h"
 
 namespace fuzz {
 namespace {
 
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
 constexpr int kExitClean = 0;
 constexpr int kExitFindings = 1;
 constexpr int kExitUsage = 2;
-constexpr size_t kMaxTargets = 32;
 constexpr size_t kMaxInputBytes = 256 * 1024;
 constexpr DWORD kPollMs = 100;
 constexpr uint64_t kHangMs = 20000;
@@ -102,17 +103,6 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
 
 // ---- Files ----------------------------------------------------------------------
 
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string out;
-    base::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                          nullptr));
-    if (!file) return out;
-    char buffer[64 * 1024];
-    DWORD read = 0;
-    while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) out.append(buffer, read);
-    return out;
-}
-
 // Names in a folder (only its files, or everything), sorted: the same order in every process.
 std::vector<std::wstring> Names(const std::wstring& dir, bool filesOnly) {
     std::vector<std::wstring> names;
@@ -177,12 +167,12 @@ Corpus LoadCorpus(const Options& o) {
         corpus.targets.push_back(t);
         const std::wstring name = base::Utf8ToWide(targets[t].name);
         const std::wstring seedDir = o.corpus + L"seeds\\" + name + L"\\";
-        for (const std::wstring& file : Names(seedDir, true)) corpus.seeds[t].push_back(ReadFileBytes(seedDir + file));
+        for (const std::wstring& file : Names(seedDir, true)) corpus.seeds[t].push_back(ReadBytes(seedDir + file));
         for (std::string& seed : targets[t].builtinSeeds()) corpus.seeds[t].push_back(std::move(seed));
         if (corpus.seeds[t].empty()) corpus.seeds[t].push_back(std::string());
         const std::wstring crashDir = o.corpus + L"crashes\\" + name + L"\\";
         for (const std::wstring& file : Names(crashDir, true)) {
-            corpus.fixed.push_back({t, base::WideToUtf8(file), ReadFileBytes(crashDir + file)});
+            corpus.fixed.push_back({t, base::WideToUtf8(file), ReadBytes(crashDir + file)});
         }
         if (targets[t].xml) {
             for (NamedInput& input : GeneratedRegressions(t)) corpus.fixed.push_back(std::move(input));
@@ -311,7 +301,6 @@ struct Progress {
     volatile LONG64 completed;  // inputs done since the worker started
     volatile LONG finished;     // the worker reached its end
     volatile LONG findings;     // found inside the worker
-    volatile LONG64 perTarget[kMaxTargets];
 };
 
 // ---- Workspace ------------------------------------------------------------------
@@ -333,7 +322,7 @@ void LayDownSentinels(const std::wstring& root) {
     for (const wchar_t* entry : kRootEntries) {
         if (std::wstring(entry).find(L'.') == std::wstring::npos) ::CreateDirectoryW((root + entry).c_str(), nullptr);
     }
-    for (const wchar_t* sentinel : kSentinels) WriteFileBytes(root + sentinel, kSentinelText);
+    for (const wchar_t* sentinel : kSentinels) WriteBytes(root + sentinel, kSentinelText);
 }
 
 // Nothing around the installation directory and the shell folders changed.
@@ -343,7 +332,7 @@ bool SentinelsIntact(const std::wstring& root) {
         if (Names(root + dir, false) != std::vector<std::wstring>{L"keep.txt"}) return false;
     }
     for (const wchar_t* sentinel : kSentinels) {
-        if (ReadFileBytes(root + sentinel) != kSentinelText) return false;
+        if (ReadBytes(root + sentinel) != kSentinelText) return false;
     }
     return true;
 }
@@ -423,7 +412,7 @@ void SaveFinding(const Options& o, const NamedInput& input, const char* kind) {
     const std::wstring dir = o.findings + base::Utf8ToWide(Targets()[input.target].name) + L"\\";
     CreateDirectories(dir);
     const std::wstring file = dir + base::Utf8ToWide(std::string(kind) + "-" + input.name + ".bin");
-    WriteFileBytes(file, input.bytes);
+    WriteBytes(file, input.bytes);
     std::printf("finding: %s in %s, input %s kept as %s\n", kind, Targets()[input.target].name, input.name.c_str(),
                 base::WideToUtf8(file).c_str());
     std::fflush(stdout);
@@ -491,7 +480,6 @@ int RunWorker(const Options& o) {
             SaveFinding(o, input, finding);
             ::InterlockedIncrement(&progress->findings);
         }
-        ::InterlockedIncrement64(&progress->perTarget[input.target]);
         ::InterlockedIncrement64(&progress->completed);
     }
     ::InterlockedExchange(&progress->finished, 1);
@@ -511,7 +499,6 @@ std::wstring Quoted(const std::wstring& text) {
 struct Tally {
     uint64_t inputs = 0;
     uint64_t findings = 0;
-    std::vector<uint64_t> perTarget = std::vector<uint64_t>(kMaxTargets, 0);
 };
 
 // Runs inputs [first, last) in workers until all ran or the deadline passed;
@@ -568,7 +555,6 @@ void RunPhase(const Options& o, const Corpus& corpus, bool fixed, uint64_t first
         }
         tally.inputs += static_cast<uint64_t>(progress->completed);
         tally.findings += static_cast<uint64_t>(progress->findings);
-        for (size_t t = 0; t < kMaxTargets; ++t) tally.perTarget[t] += static_cast<uint64_t>(progress->perTarget[t]);
         if (progress->finished) break;
         // The worker died (or hung) on its current input.
         const LONG64 current = progress->current;
@@ -588,7 +574,6 @@ void RunPhase(const Options& o, const Corpus& corpus, bool fixed, uint64_t first
                       static_cast<unsigned long>(code));
         SaveFinding(o, input, kind);
         ++tally.inputs;
-        ++tally.perTarget[input.target];
         ++tally.findings;
         LayDownSentinels(root);
         next = index + 1;
@@ -663,12 +648,9 @@ int RunDriver(Options& o) {
                 static_cast<unsigned long long>(regressions.inputs),
                 static_cast<unsigned long long>(corpus.fixed.size()),
                 static_cast<unsigned long long>(regressions.findings));
-    std::printf("fuzzed: %llu inputs in %.1f s:", static_cast<unsigned long long>(fuzzed.inputs), elapsed);
-    for (const size_t t : corpus.targets) {
-        std::printf(" %s %llu", Targets()[t].name, static_cast<unsigned long long>(fuzzed.perTarget[t]));
-    }
+    std::printf("fuzzed: %llu inputs in %.1f s\n", static_cast<unsigned long long>(fuzzed.inputs), elapsed);
     const uint64_t findings = regressions.findings + fuzzed.findings + outside;
-    std::printf("\nfindings: %llu (seed %llu)\n", static_cast<unsigned long long>(findings),
+    std::printf("findings: %llu (seed %llu)\n", static_cast<unsigned long long>(findings),
                 static_cast<unsigned long long>(o.seed));
     return findings == 0 ? kExitClean : kExitFindings;
 }

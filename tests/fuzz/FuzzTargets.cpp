@@ -21,6 +21,7 @@
 #include "removal/Registry.h"
 #include "removal/SelfRemovalScript.h"
 #include "report/Report.h"
+#include "support/TestSupport.h"
 #include "ui/LxGdi.h"
 #include "ui/layout/LxLayout.h"
 #include "ui/pools/LxSkinPool.h"
@@ -95,9 +96,9 @@ constexpr const wchar_t* kInstalledDirs[] = {L"data", L"res"};
 void RunManifest(const std::string& input, const Workspace& ws) {
     EnsureDirectory(ws.install);
     for (const wchar_t* dir : kInstalledDirs) EnsureDirectory(ws.install + dir);
-    for (const wchar_t* file : kInstalledFiles) WriteFileBytes(ws.install + file, "installed");
+    for (const wchar_t* file : kInstalledFiles) testing_support::WriteBytes(ws.install + file, "installed");
     const std::wstring path = ws.install + removal::kManifestFileName;
-    WriteFileBytes(path, input);
+    testing_support::WriteBytes(path, input);
 
     base::XmlConfigDocument doc;
     const bool machineWide = doc.LoadFile(path) && WalkDocument(doc, ws.install);
@@ -144,7 +145,7 @@ void InspectTag(const manifest::ITag* tag) {
 // Loaded only: the actions themselves would run programs and copy files wherever they name.
 void RunActions(const std::string& input, const Workspace& ws) {
     const std::wstring path = ws.install + manifest::kExpandTaskFileName;
-    WriteFileBytes(path, manifest::ScrambleExpandTaskText(input));
+    testing_support::WriteBytes(path, manifest::ScrambleExpandTaskText(input));
     manifest::ExpandTaskList list;
     list.Load(path);
     for (size_t i = 0; i < list.before_count(); ++i) InspectTag(list.before_at(i));
@@ -156,7 +157,7 @@ void RunActions(const std::string& input, const Workspace& ws) {
 void RunSettings(const std::string& input, const Workspace& ws) {
     const std::wstring dir = ws.install + manifest::kDataFolderName + L"\\";
     EnsureDirectory(dir);
-    WriteFileBytes(dir + manifest::kSettingsFileName, input);
+    testing_support::WriteBytes(dir + manifest::kSettingsFileName, input);
     manifest::ViewerSettings settings;
     settings.LoadSettingsFile(ws.install);
     manifest::QIniWrapEx ini;
@@ -170,7 +171,7 @@ void RunSettings(const std::string& input, const Workspace& ws) {
 
 void RunLocalConfig(const std::string& input, const Workspace& ws) {
     EnsureDirectory(ws.install + L"data");
-    WriteFileBytes(ws.install.substr(0, ws.install.size() - 1) + manifest::kLocalConfigRelativePath,
+    testing_support::WriteBytes(ws.install.substr(0, ws.install.size() - 1) + manifest::kLocalConfigRelativePath,
                    manifest::ScrambleExpandTaskText(input));
     manifest::LocalConfig config;
     config.LoadLocalConfig(ws.install);
@@ -187,7 +188,7 @@ constexpr char kSamplePayload[] =
     "<item keyword=\"othertoolsuite\"/></path></method2></product>\r\n</products>\r\n";
 
 void RunProductSearchContainer(const std::string& input, const Workspace& ws) {
-    WriteFileBytes(ws.install + manifest::kProductSearchFileName, input);
+    testing_support::WriteBytes(ws.install + manifest::kProductSearchFileName, input);
     manifest::ComputeInstalledProductMask(ws.install);
     std::string payload;
     manifest::DecodeProductSearchContainer(input, payload);
@@ -272,7 +273,7 @@ void RunIdentity(const std::string& input, const Workspace& ws) {
 
 void RunScrambled(const std::string& input, const Workspace& ws) {
     const std::wstring path = ws.install + L"scrambled.dat";
-    WriteFileBytes(path, input);
+    testing_support::WriteBytes(path, input);
     std::string text;
     base::ReadScrambledText(path, text);
     base::UnscrambleText(input);
@@ -326,15 +327,6 @@ void RunPoolDocuments(const std::string& input, const Workspace&) {
 std::vector<std::string> NoSeeds() { return {}; }
 
 }  // namespace
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    base::unique_hfile file(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file && (bytes.empty() || (::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                                  &written, nullptr) &&
-                                      written == bytes.size()));
-}
 
 const std::vector<FuzzTarget>& Targets() {
     static const std::vector<FuzzTarget> targets = {

@@ -35,7 +35,4 @@ struct FuzzTarget {
 
 const std::vector<FuzzTarget>& Targets();
 
-// Writes bytes to a file, creating or replacing it.
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
-
 }  // namespace fuzz

@@ -1,6 +1,6 @@
 #include "support/ChildProcess.h"
 
-#include "support/TestSupport.h"
+#include "support/FileSystemSupport.h"
 #include "support/TracedRun.h"
 
 #include <utility>
@@ -9,7 +9,6 @@ namespace testing_support {
 
 namespace {
 constexpr DWORD kTerminateWaitMs = 5000;
-constexpr DWORD kPollMs = 20;
 constexpr DWORD kReadyWaitMs = 10000;
 }  // namespace
 
@@ -70,12 +69,7 @@ ChildProcess StartSleeperCopy(const std::wstring& dir, const std::wstring& name,
 }
 
 bool WaitForLine(const std::wstring& path, DWORD timeoutMs) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        if (!ReadLines(path).empty()) return true;
-        if (::GetTickCount() - start >= timeoutMs) return false;
-        ::Sleep(kPollMs);
-    }
+    return WaitUntil([&] { return !ReadLines(path).empty(); }, timeoutMs);
 }
 
 }  // namespace testing_support

@@ -3,8 +3,6 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include <atomic>
-
 #include "base/com_ptr.h"
 #include "base/platform.h"
 #include "base/text.h"
@@ -176,17 +174,5 @@ void ForgetPendingDeletion(const std::wstring& path) {
     ::RegSetValueExW(key.get(), kPendingRenamesValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
                      static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
 }
-
-BinSubDir::BinSubDir(const std::wstring& hint) {
-    static std::atomic<unsigned> counter{0};
-    for (;;) {
-        path_ = BinDir() + L"fr_" + hint + L"_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-                std::to_wstring(++counter) + L"\\";
-        if (::CreateDirectoryW(path_.c_str(), nullptr)) break;
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
-    }
-}
-
-BinSubDir::~BinSubDir() { base::RemoveTree(path_); }
 
 }  // namespace testing_support

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TestSupport.h"
 
 namespace testing_support {
 
@@ -33,18 +34,10 @@ bool IsPendingDeletion(const std::wstring& path);
 void ForgetPendingDeletion(const std::wstring& path);
 
 // A fresh directory beside the test program (inside the running executable's
-// directory), removed with its content on destruction. path() ends in a backslash.
-class BinSubDir {
+// directory), removed with its content on destruction.
+class BinSubDir : public TempDir {
 public:
-    explicit BinSubDir(const std::wstring& hint);
-    ~BinSubDir();
-    BinSubDir(const BinSubDir&) = delete;
-    BinSubDir& operator=(const BinSubDir&) = delete;
-    const std::wstring& path() const { return path_; }
-    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
-
-private:
-    std::wstring path_;
+    explicit BinSubDir(const std::wstring& hint) : TempDir(hint, BinDir()) {}
 };
 
 // Waits until `condition` holds, polling every few milliseconds; false on time-out.

@@ -8,13 +8,22 @@ namespace {
 constexpr wchar_t kSoftware[] = L"Software";
 constexpr wchar_t kProductSubkey[] = L"qlumenox_varko";
 constexpr wchar_t kProductPath[] = L"Software\\qlumenox_varko";
+constexpr DWORD kMaxStringChars = 1024;
 
-bool Open(REGSAM access, REGSAM view, bool create, base::unique_hkey& key) {
+base::unique_hkey Open(REGSAM access, REGSAM view, bool create = false) {
+    base::unique_hkey key;
     if (create) {
-        return ::RegCreateKeyExW(HKEY_CURRENT_USER, kProductPath, 0, nullptr, 0, access | view, nullptr, key.put(),
-                                 nullptr) == ERROR_SUCCESS;
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kProductPath, 0, nullptr, 0, access | view, nullptr, key.put(), nullptr);
+    } else {
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, kProductPath, 0, access | view, key.put());
     }
-    return ::RegOpenKeyExW(HKEY_CURRENT_USER, kProductPath, 0, access | view, key.put()) == ERROR_SUCCESS;
+    return key;
+}
+
+bool Set(const wchar_t* name, DWORD type, const void* data, size_t bytes, REGSAM view) {
+    const base::unique_hkey key = Open(KEY_SET_VALUE, view, true);
+    return key && ::RegSetValueExW(key.get(), name, 0, type, static_cast<const BYTE*>(data),
+                                   static_cast<DWORD>(bytes)) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -33,44 +42,29 @@ void ProductKeyScope::Clear() {
 }
 
 bool ProductKeyScope::SetDword(const wchar_t* name, uint32_t value, REGSAM view) {
-    base::unique_hkey key;
-    return Open(KEY_SET_VALUE, view, true, key) &&
-           ::RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value)) ==
-               ERROR_SUCCESS;
+    return Set(name, REG_DWORD, &value, sizeof(value), view);
 }
 
 bool ProductKeyScope::SetString(const wchar_t* name, const std::wstring& value, REGSAM view) {
-    base::unique_hkey key;
-    return Open(KEY_SET_VALUE, view, true, key) &&
-           ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    return Set(name, REG_SZ, value.c_str(), (value.size() + 1) * sizeof(wchar_t), view);
 }
 
 bool ProductKeyScope::GetString(const wchar_t* name, std::wstring& value, REGSAM view) {
-    value.clear();
-    base::unique_hkey key;
-    if (!Open(KEY_QUERY_VALUE, view, false, key)) return false;
-    wchar_t buffer[1024] = {};
+    wchar_t buffer[kMaxStringChars] = {};
     DWORD size = sizeof(buffer) - sizeof(wchar_t);
     DWORD type = 0;
-    if (::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ) {
-        return false;
-    }
-    value = buffer;
-    return true;
+    const base::unique_hkey key = Open(KEY_QUERY_VALUE, view);
+    const bool ok = key && ::RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                                              &size) == ERROR_SUCCESS && type == REG_SZ;
+    value = ok ? buffer : L"";
+    return ok;
 }
 
 bool ProductKeyScope::HasValue(const wchar_t* name, REGSAM view) {
-    base::unique_hkey key;
-    return Open(KEY_QUERY_VALUE, view, false, key) &&
-           ::RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    const base::unique_hkey key = Open(KEY_QUERY_VALUE, view);
+    return key && ::RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-bool ProductKeyScope::KeyExists(REGSAM view) {
-    base::unique_hkey key;
-    return Open(KEY_QUERY_VALUE, view, false, key);
-}
+bool ProductKeyScope::KeyExists(REGSAM view) { return Open(KEY_QUERY_VALUE, view).valid(); }
 
 }  // namespace testing_support

@@ -12,16 +12,6 @@
 
 namespace testing_support {
 
-struct CapturedRun {
-    bool started = false;
-    bool finished = false;
-    DWORD exitCode = 0;
-    std::string output;  // standard output, carriage returns dropped
-};
-// Runs a program with its standard output captured; a process still running
-// after timeoutMs is terminated.
-CapturedRun RunCaptured(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 60000);
-
 class SampleInstallation {
 public:
     // options: the installer's options after the directory, e.g. L"--tiny --no-service";
@@ -40,18 +30,17 @@ public:
 
     // "--inventory" as name/value pairs.
     std::map<std::string, std::string> Inventory() const;
-    CapturedRun CheckRemoved() const;
+    ProcessResult CheckRemoved() const;
     // "--cleanup"; true when it reported success.
     bool Cleanup();
 
 private:
-    CapturedRun Setup(const std::wstring& arguments) const;
-    // The directory without its trailing backslash, quoted for a command line.
-    std::wstring Quoted() const;
+    // lumenox_setup.exe COMMAND "DIR" OPTIONS; the command "" installs.
+    ProcessResult Setup(const std::wstring& command, const std::wstring& options = L"") const;
 
     TempDir root_;
     std::wstring dir_;
-    CapturedRun install_;
+    ProcessResult install_;
     bool cleaned_ = false;
 };
 

@@ -1,10 +1,8 @@
 #include "support/ServiceSupport.h"
 
-namespace testing_support {
+#include "support/FileSystemSupport.h"
 
-namespace {
-constexpr DWORD kPollMs = 50;
-}  // namespace
+namespace testing_support {
 
 base::unique_sc_handle OpenServiceManager() {
     return base::unique_sc_handle(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -25,22 +23,22 @@ DWORD QueryServiceState(const std::wstring& name, DWORD* lastError, DWORD* proce
 }
 
 bool WaitForServiceState(const std::wstring& name, DWORD state) {
-    for (DWORD waited = 0; waited < kServiceStateWaitMs; waited += kPollMs) {
-        DWORD error = 0;
-        const DWORD current = QueryServiceState(name, &error);
-        if (current == state || (state == SERVICE_STOPPED && error == ERROR_SERVICE_DOES_NOT_EXIST)) return true;
-        ::Sleep(kPollMs);
-    }
-    return false;
+    return WaitUntil(
+        [&] {
+            DWORD error = 0;
+            const DWORD current = QueryServiceState(name, &error);
+            return current == state || (state == SERVICE_STOPPED && error == ERROR_SERVICE_DOES_NOT_EXIST);
+        },
+        kServiceStateWaitMs);
 }
 
 bool WaitUntilServiceGone(const std::wstring& name, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += kPollMs) {
-        DWORD error = 0;
-        if (QueryServiceState(name, &error) == 0 && error == ERROR_SERVICE_DOES_NOT_EXIST) return true;
-        ::Sleep(kPollMs);
-    }
-    return false;
+    return WaitUntil(
+        [&] {
+            DWORD error = 0;
+            return QueryServiceState(name, &error) == 0 && error == ERROR_SERVICE_DOES_NOT_EXIST;
+        },
+        timeoutMs);
 }
 
 }  // namespace testing_support

@@ -2,7 +2,6 @@
 
 #include "base/XmlConfigDocument.h"
 #include "base/text.h"
-#include "support/TestSupport.h"
 
 namespace testing_support {
 
@@ -12,10 +11,6 @@ std::unique_ptr<manifest::ITag> ParseTag(const std::string& xml) {
     std::unique_ptr<manifest::ITag> tag = manifest::CreateTag(base::Utf8ToWide(doc.CursorName()));
     if (tag) tag->Parse(doc);
     return tag;
-}
-
-bool WriteExpandTaskFile(const std::wstring& path, const std::string& xml) {
-    return WriteBytes(path, manifest::ScrambleExpandTaskText(xml));
 }
 
 }  // namespace testing_support

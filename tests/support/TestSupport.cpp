@@ -1,8 +1,8 @@
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <fstream>
 
 #include "SampleLayout.h"
 #include "base/platform.h"
@@ -11,6 +11,12 @@
 #include "removal/Paths.h"
 
 namespace testing_support {
+
+namespace {
+constexpr DWORD kReadChunk = 4096;
+constexpr DWORD kPollMs = 10;
+constexpr DWORD kTerminateWaitMs = 5000;
+}  // namespace
 
 std::wstring BinDir() { return base::GetExeDirectoryWithSeparator(); }
 
@@ -28,16 +34,14 @@ WORD ImageMachine(const std::wstring& path) {
     return machine;
 }
 
-TempDir::TempDir(const std::wstring& hint) {
+TempDir::TempDir(const std::wstring& hint, const std::wstring& parent) {
     static std::atomic<unsigned> counter{0};
     wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    for (;;) {
-        path_ = std::wstring(temp) + L"uninst_" + hint + L"_" + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-                std::to_wstring(++counter) + L"\\";
-        if (::CreateDirectoryW(path_.c_str(), nullptr)) break;
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
-    }
+    if (parent.empty()) ::GetTempPathW(MAX_PATH, temp);
+    do {
+        path_ = (parent.empty() ? std::wstring(temp) : parent) + L"uninst_" + hint + L"_" +
+                std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(++counter) + L"\\";
+    } while (!::CreateDirectoryW(path_.c_str(), nullptr) && ::GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 TempDir::~TempDir() { base::RemoveTree(path_); }
@@ -80,18 +84,22 @@ bool CopyInto(const std::wstring& fromBinName, const std::wstring& toDir) {
 
 ProcessResult RunProcess(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
     ProcessResult result;
-    std::wstring line = L"\"" + program + L"\"";
-    if (!arguments.empty()) line += L" " + arguments;
-    // The child gets NUL as its standard handles: under Wine a helper that the
-    // child starts (the desktop process, say) would otherwise keep the test
-    // runner's output pipes open after the test has ended.
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
+    base::unique_handle reader(readEnd);
+    base::unique_handle writer(writeEnd);
+    ::SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
     base::unique_hfile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          &inherit, OPEN_EXISTING, 0, nullptr));
+    std::wstring line = L"\"" + program + L"\"";
+    if (!arguments.empty()) line += L" " + arguments;
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = si.hStdOutput = si.hStdError = nul.get();
+    si.hStdInput = si.hStdError = nul.get();
+    si.hStdOutput = writer.get();
     PROCESS_INFORMATION pi = {};
     const DWORD start = ::GetTickCount();
     if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
@@ -100,14 +108,34 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
     base::unique_handle process(pi.hProcess);
     base::unique_handle thread(pi.hThread);
     result.started = true;
-    if (::WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0) {
-        result.finished = true;
-        ::GetExitCodeProcess(process.get(), &result.exitCode);
-    } else {
-        ::TerminateProcess(process.get(), 1);
-        ::WaitForSingleObject(process.get(), 5000);
+    writer.reset();
+    // Read only while the child runs: under Wine a helper that the child starts
+    // (the desktop process, say) keeps the inherited write end open after it.
+    const auto drain = [&] {
+        char buffer[kReadChunk];
+        DWORD available = 0;
+        DWORD read = 0;
+        while (::PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+               ::ReadFile(reader.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+            result.output.append(buffer, read);
+        }
+    };
+    for (;;) {
+        drain();
+        if (::WaitForSingleObject(process.get(), kPollMs) == WAIT_OBJECT_0) {
+            drain();
+            result.finished = true;
+            ::GetExitCodeProcess(process.get(), &result.exitCode);
+            break;
+        }
+        if (::GetTickCount() - start > timeoutMs) {
+            ::TerminateProcess(process.get(), 1);
+            ::WaitForSingleObject(process.get(), kTerminateWaitMs);
+            break;
+        }
     }
     result.elapsedMs = ::GetTickCount() - start;
+    result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
     return result;
 }
 

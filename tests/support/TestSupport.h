@@ -18,11 +18,11 @@ std::wstring NativeBinDir();
 // The machine field (IMAGE_FILE_MACHINE_*) of a program or library file; 0 when unreadable.
 WORD ImageMachine(const std::wstring& path);
 
-// A fresh directory under the temporary folder, removed with its content on
-// destruction. path() ends in a backslash.
+// A fresh directory under `parent` (default: the temporary folder), removed with
+// its content on destruction. path() ends in a backslash.
 class TempDir {
 public:
-    explicit TempDir(const std::wstring& hint = L"t");
+    explicit TempDir(const std::wstring& hint = L"t", const std::wstring& parent = {});
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -45,9 +45,10 @@ struct ProcessResult {
     bool finished = false;
     DWORD exitCode = 0;
     DWORD elapsedMs = 0;
+    std::string output;  // standard output, carriage returns dropped
 };
-// Starts a program with arguments and waits up to timeoutMs; a process still
-// running then is terminated (finished stays false).
+// Starts a program with arguments, its standard output captured, and waits up
+// to timeoutMs; a process still running then is terminated (finished stays false).
 ProcessResult RunProcess(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 30000);
 
 // Lines of a UTF-8 text file, without line ends.

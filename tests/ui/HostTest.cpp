@@ -125,6 +125,7 @@ TEST(UiHost, HoverAndPushShowTheirSlicesOnScreen) {
                         "<imgbtn id='5' pos='20,20' skin='tri'/>"
                         "<dlgbtnEx2 id='6' pos='100,20,140,60' class='tri'><text pos='0,0,-0,-0'/></dlgbtnEx2>"
                         "</body></layer>"));
+    ::SetCursorPos(kOrigin.x - 50, kOrigin.y - 50);  // not where an earlier test left it, over a button
     ASSERT_TRUE(Open(host, kOrigin));
     const POINT away = {180, 90};
     struct Step {
