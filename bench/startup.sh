@@ -7,13 +7,8 @@
 # architecture), that program is timed beside this build's in every run and case.
 # Everything happens in a prefix of its own, BUILD_DIR/bench-startup-prefix.
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-scripts="$here/../scripts"
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
-build="$(cd "$1" && pwd)"
-runs="${2:-11}"
-[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
-bin="$build/bin"
+. "$(dirname "$0")/common.sh"
+bench_args 11 "$@"
 out="$build/bench-startup"
 root='C:\bench'
 # A case that has not ended by then is waiting for someone (a window): it is
@@ -21,21 +16,14 @@ root='C:\bench'
 case_timeout_s=20
 self_removal_wait_s=15
 
-for program in uninst.exe lumenox_setup.exe bench_empty_gui.exe bench_startup_helper.exe; do
-    [ -f "$bin/$program" ] || { echo "missing $bin/$program: build first" >&2; exit 1; }
-done
+bench_require uninst.exe lumenox_setup.exe bench_empty_gui.exe bench_startup_helper.exe
 compare="${COMPARE:-}"
 [ -z "$compare" ] || [ -f "$compare" ] || { echo "COMPARE names no file: $compare" >&2; exit 2; }
 rm -rf "$out"
 mkdir -p "$out"
-"$scripts/wine-prefix.sh" "$build" bench-startup-prefix || exit 1
-. "$scripts/wine-env.sh" "$build" bench-startup-prefix || exit 1
-. "$scripts/wine-session.sh"
-wine_session_start 291 340 || exit 1
+bench_prefix bench-startup-prefix 291 340
 
-setup() { "$WINE" "$bin/lumenox_setup.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 helper() { "$WINE" "$bin/bench_startup_helper.exe" "$@"; }
-now_ns() { date +%s%N; }
 drive_c="$WINEPREFIX/drive_c"
 rm -rf "$drive_c/bench"
 mkdir -p "$drive_c/bench"

@@ -4,23 +4,15 @@
 # ("--empty"), in the same run, under Wine. See bench/README.md.
 # Usage: ui-load.sh BUILD_DIR [RUNS]   (default 20 runs)
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-scripts="$here/../scripts"
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
-build="$(cd "$1" && pwd)"
-runs="${2:-20}"
-[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
-program="$build/bin/bench_ui_load.exe"
-[ -f "$program" ] || { echo "missing $program: build first" >&2; exit 1; }
+. "$(dirname "$0")/common.sh"
+bench_args 20 "$@"
+bench_require bench_ui_load.exe
+program="$bin/bench_ui_load.exe"
 goal_ms=20
 out="$build/bench-ui"
 mkdir -p "$out"
-"$scripts/wine-prefix.sh" "$build" bench-ui-prefix || exit 1
-. "$scripts/wine-env.sh" "$build" bench-ui-prefix
-. "$scripts/wine-session.sh"
-wine_session_start 241 290 || exit 1
+bench_prefix bench-ui-prefix 241 290
 
-now_ns() { date +%s%N; }
 results="$out/results.txt"
 : >"$results"
 # One warm-up of each, then alternating runs so that both see the same machine.
