@@ -86,6 +86,12 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
 
     // A link handed in as the tree is removed as a link; its target stays untouched.
     const DWORD ownAttributes = ::GetFileAttributesW(WithoutTrailingSeparator(dir).c_str());
+    // Nothing there (a listed directory already taken with its parent): no
+    // listing and no removal to try.
+    if (ownAttributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+    }
     if (IsLink(ownAttributes)) {
         RemoveLink(WithoutTrailingSeparator(dir), ownAttributes);
         return true;
