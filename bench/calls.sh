@@ -19,7 +19,8 @@ rm -rf "$out" && mkdir -p "$logs"
 bench_prefix bench-calls-prefix 441 490
 "$WINE64" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$relayed" /f >/dev/null 2>&1
 
-# "phase calls" lines: the calls between one mark and the next, "process start"
+# "phase calls nt" lines (nt: the native calls, ntdll's Nt*, most of which go
+# to the wineserver): the calls between one mark and the next, "process start"
 # before the first mark and "exit" after the last.
 # Only the lines of the process that wrote the marks: the programs it starts
 # inherit the trace.
@@ -31,6 +32,7 @@ count_calls() {
         $2 != pid { next }
         /:Call / {
             n[phase]++
+            if (/:Call ntdll\.Nt/) nt[phase]++
             if (top > 0 && match($0, /Call [A-Za-z0-9_]+\.[A-Za-z0-9_]+/)) f[phase, substr($0, RSTART + 5, RLENGTH - 5)]++
             next
         }
@@ -40,7 +42,7 @@ count_calls() {
         }
         END {
             for (i = 1; i <= phases; i++) {
-                p = order[i]; printf "  %-32s %7d\n", p, n[p]; total += n[p]
+                p = order[i]; printf "  %-32s %7d %6d\n", p, n[p], nt[p]; total += n[p]; totalnt += nt[p]
                 if (top > 0) {
                     k = 0; delete list
                     for (key in f) { split(key, part, SUBSEP); if (part[1] == p) list[++k] = sprintf("%7d %s", f[key], part[2]) }
@@ -49,7 +51,7 @@ count_calls() {
                     close(cmd)
                 }
             }
-            printf "  %-32s %7d\n", "total", total
+            printf "  %-32s %7d %6d\n", "total", total, totalnt
         }'
 }
 
@@ -60,7 +62,7 @@ bench_install --no-viewer --no-service --no-processes
 WINEDEBUG=+timestamp,+pid,+debugstr,+relay "$WINE" "$build/bin/bench_floor.exe" "$bench_target" </dev/null >/dev/null \
     2>"$out/floor.txt"
 setup --cleanup "$bench_target" >/dev/null
-echo "== uninst.exe /s: calls per phase (from the mark named to the next)"
+echo "== uninst.exe /s: calls and native calls per phase (from the mark named to the next)"
 count_calls "$out/uninst.txt"
-echo "== bench_floor.exe: calls per part"
+echo "== bench_floor.exe: calls and native calls per part"
 count_calls "$out/floor.txt"
