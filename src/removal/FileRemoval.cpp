@@ -158,9 +158,12 @@ bool RemoveListedItems(const std::wstring& installDir, const std::vector<std::ws
     // keeps a large installation's removal fast. Only items that run now are
     // handed to the kill.
     const std::vector<std::wstring> running = directoryList ? std::vector<std::wstring>() : RunningImagePaths();
+    // Case is folded character by character, so only paths of one length can
+    // be equal: the length test spares most of the comparisons per item.
     const auto isRunning = [&running](const std::wstring& item) {
-        return std::any_of(running.begin(), running.end(),
-                           [&item](const std::wstring& image) { return base::EqualsNoCase(image, item); });
+        return std::any_of(running.begin(), running.end(), [&item](const std::wstring& image) {
+            return image.size() == item.size() && base::EqualsNoCase(image, item);
+        });
     };
     PlainDirectories plain;
     bool lastResult = false;
