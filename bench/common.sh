@@ -7,6 +7,7 @@
 #                                  makes BUILD_DIR/NAME once, enters it, starts its session
 _bench_common_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 bench_scripts="$_bench_common_dir/../scripts"
+bench_stats="$_bench_common_dir/stats.awk"
 
 bench_args() {
     local default_runs="$1"

@@ -144,16 +144,8 @@ release_desktop
 
 echo
 echo "== $runs runs each: median (min); x = median / the empty program's median"
-awk '
+awk -f "$bench_stats" -f <(printf '%s\n' '
     { v[$1 " " $2, ++count[$1 " " $2]] = $3 }
-    function sorted(key,    i, j, t, n) {
-        n = count[key]
-        for (i = 1; i <= n; i++) s[i] = v[key, i]
-        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
-        return n
-    }
-    function median(key,    n) { n = sorted(key); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
-    function minimum(key) { sorted(key); return s[1] }
     function ms(label, key, base) {
         if (!(key in count)) return
         printf "  %-58s %7.1f (%7.1f) ms", label, median(key) / 1000, minimum(key) / 1000
@@ -186,5 +178,5 @@ awk '
         mib("  wizard run", "wizard peak", "empty peak")
         mib("  wizard run / the blank window", "wizard peak", "window peak")
         mib("  question run", "box peak", "empty peak")
-    }' "$results"
+    }') "$results"
 echo "== traces and figures in $out"

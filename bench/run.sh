@@ -124,19 +124,10 @@ echo "== removed by the floor (each run): $(sed 's/^floor: //' "$out/floor-1.txt
 echo "   (keys: HKCU and HKLM product keys, the uninstall-information key, the 276 verbs of the 32-bit view;"
 echo "    links: 3 desktop and 2 start-menu shortcuts; dirs include the start-menu folder)"
 echo "== milliseconds over $runs runs (min / median / max); prescribed waits = steps 3 + 5 + 11"
-awk -v goal="$ratio_goal" -v step12_goal="$step12_ratio_goal" -v outside_goal="$outside_goal_ms" '
+awk -v goal="$ratio_goal" -v step12_goal="$step12_ratio_goal" -v outside_goal="$outside_goal_ms" -f "$bench_stats" -f <(printf '%s\n' '
     { v[$1, ++count[$1]] = $2 }
-    function sorted(name,    i, j, t, n) {
-        n = count[name]
-        for (i = 1; i <= n; i++) s[i] = v[name, i]
-        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
-        return n
-    }
-    function min(name) { sorted(name); return s[1] }
-    function max(name,    n) { n = sorted(name); return s[n] }
-    function median(name,    n) { n = sorted(name); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
     function pair(label, a, b) { printf "  %-52s %8.0f %8.0f  x%.2f\n", label, a, b, (b > 0 ? a / b : 0) }
-    function row(label, name) { printf "  %-52s %8.0f %8.0f %8.0f\n", label, min(name), median(name), max(name) }
+    function row(label, name) { printf "  %-52s %8.0f %8.0f %8.0f\n", label, minimum(name), median(name), maximum(name) }
     function verdict(ok) { return ok ? "within" : "NOT within" }
     # Per run, then over the runs: on a busy machine the two sides of one run
     # share its load, so the run'"'"'s own ratio is the steadier figure.
@@ -175,7 +166,7 @@ awk -v goal="$ratio_goal" -v step12_goal="$step12_ratio_goal" -v outside_goal="$
         pair("    step 12 / floor tree + shortcuts", step12, tree)
         pair("    step 14 / floor keys", median("step14"), median("floor_keys"))
         pair("    step 15 / floor verbs", median("step15"), median("floor_verbs"))
-        rmin = min("work") / min("floor"); rmed = median("work") / median("floor"); rmax = max("work") / max("floor")
+        rmin = minimum("work") / minimum("floor"); rmed = median("work") / median("floor"); rmax = maximum("work") / maximum("floor")
         rrun = run_ratio("work", "floor")
         printf "== removal work / floor: min %.2f, median %.2f, max %.2f; median of the runs'"'"' own ratios %.2f; goal %.2f: %s\n",
             rmin, rmed, rmax, rrun, goal, verdict(rmed <= goal)
@@ -187,5 +178,5 @@ awk -v goal="$ratio_goal" -v step12_goal="$step12_ratio_goal" -v outside_goal="$
         aboverun = run_difference("outside", "floor_outside")
         printf "== process start and exit above the floor'"'"'s: median %+d ms; median of the runs'"'"' own differences %+d ms; goal +%d ms: %s\n",
             above, aboverun, outside_goal, verdict(above <= outside_goal)
-    }' "$results"
+    }') "$results"
 echo "== traces, checks and figures in $out"

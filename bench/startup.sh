@@ -162,16 +162,8 @@ for run in $(seq 1 "$runs"); do
 done
 echo
 echo "== milliseconds over $runs runs: median (min), and x = median / the empty program's median whole process"
-awk -v compare="$compare" '
+awk -v compare="$compare" -f "$bench_stats" -f <(printf '%s\n' '
     { v[$1 " " $2, ++count[$1 " " $2]] = $3 / 1000 }
-    function sorted(key,    i, j, t, n) {
-        n = count[key]
-        for (i = 1; i <= n; i++) s[i] = v[key, i]
-        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
-        return n
-    }
-    function median(key,    n) { n = sorted(key); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
-    function minimum(key) { sorted(key); return s[1] }
     function cell(key) {
         if (!(key in count)) return sprintf("%22s", "")
         return sprintf("%6.1f (%5.1f) x%5.2f", median(key), minimum(key), median(key) / base)
@@ -218,5 +210,5 @@ awk -v compare="$compare" '
             count["ratio " k] = n
             printf " %s %.2f%s", pairs[k], median("ratio " k), (k < 5 ? "," : "\n")
         }
-    }' "$results"
+    }') "$results"
 echo "== traces and figures in $out"
