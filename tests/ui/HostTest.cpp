@@ -117,12 +117,13 @@ TEST(UiHost, LayeredHostPresentsOnlyThroughTheLayeredUpdate) {
     }
 }
 
-TEST(UiHost, HoverAndPushShowTheirSlicesOnScreen) {
+// The tool tip carries the hovered element's tip, and none over one without.
+TEST(UiHost, HoverAndPushShowTheirSlicesAndTipsOnScreen) {
     TestSkins skins;
     View host(0);
     ASSERT_TRUE(
         host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
-                        "<imgbtn id='5' pos='20,20' skin='tri'/>"
+                        "<imgbtn id='5' pos='20,20' skin='tri' tip='first tip'/>"
                         "<dlgbtnEx2 id='6' pos='100,20,140,60' class='tri'><text pos='0,0,-0,-0'/></dlgbtnEx2>"
                         "</body></layer>"));
     ::SetCursorPos(kOrigin.x - 50, kOrigin.y - 50);  // not where an earlier test left it, over a button
@@ -143,7 +144,8 @@ TEST(UiHost, HoverAndPushShowTheirSlicesOnScreen) {
         {"hover again", WM_MOUSEMOVE, true, kGreenRgb},
         {"out of the window", WM_MOUSELEAVE, false, kRedRgb},
     };
-    for (int id : {5, 6}) {
+    ASSERT_NE(host.ToolTipWindow(), nullptr);
+    for (int id : {5, 6, 5}) {
         const POINT centre = Centre(*host.FindChildById(id));
         const POINT probe = {centre.x - 15, centre.y - 15};  // clear of any text
         for (const Step& step : steps) {
@@ -154,14 +156,21 @@ TEST(UiHost, HoverAndPushShowTheirSlicesOnScreen) {
                 PostMouse(host, step.message, step.onButton ? centre : away);
             }
             EXPECT_EQ(WaitForPixel(ScreenOf(host, probe), step.slice), step.slice);
+            if (step.message != WM_MOUSEMOVE || !step.onButton) continue;
+            wchar_t text[64] = {};
+            TTTOOLINFOW tool = {};
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.hwnd = host.hwnd();
+            tool.uId = reinterpret_cast<UINT_PTR>(host.hwnd());
+            tool.lpszText = text;
+            ::SendMessageW(host.ToolTipWindow(), TTM_GETTEXTW, ARRAYSIZE(text), reinterpret_cast<LPARAM>(&tool));
+            EXPECT_EQ(std::wstring(text), id == 5 ? L"first tip" : L"");
         }
         EXPECT_TRUE(host.seen.Clicked(id));
     }
 }
 
-// A header press moves the window (see the resizable layer below) unless the
-// layer says "nomove"; the message box's view moves the dialog it lives in.
-TEST(UiHost, HeaderPressStartsAWindowMoveUnlessNoMove) {
+TEST(UiHost, HeaderPressOfANoMoveLayerStartsNoWindowMove) {
     TestSkins skins;
     View host(0);
     ASSERT_TRUE(host.LoadLayout("<layer width='200' height='100' nomove='1'><header height='40'>"
@@ -170,14 +179,9 @@ TEST(UiHost, HeaderPressStartsAWindowMoveUnlessNoMove) {
     PostMouse(host, WM_LBUTTONDOWN, Centre(*host.FindChildById(7)));
     Pump();
     EXPECT_TRUE(host.seen.sysCommands.empty());
-    ProgramPools pools;
-    Dialog box(kMessageBoxLayoutId);
-    ASSERT_TRUE(Open(box, kOrigin));
-    PostMouse(box.View(), WM_LBUTTONDOWN, {150, 15});
-    Pump();
-    EXPECT_EQ(box.seen.sysCommands, std::vector<WPARAM>{SC_MOVE | HTCAPTION});
 }
 
+// The message box's view moves the dialog it lives in from its header.
 TEST(UiHost, MessageBoxViewReportsClicksToItsDialogWithItsControlId) {
     ProgramPools pools;
     Dialog box(kMessageBoxLayoutId);
@@ -214,6 +218,10 @@ TEST(UiHost, MessageBoxViewReportsClicksToItsDialogWithItsControlId) {
         }
     }
     EXPECT_TRUE(::IsWindowVisible(box.hwnd()));  // a close request leaves the box open
+    box.seen.Clear();
+    PostMouse(view, WM_LBUTTONDOWN, {150, 15});
+    Pump();
+    EXPECT_EQ(box.seen.sysCommands, std::vector<WPARAM>{SC_MOVE | HTCAPTION});
     // The view's outline: translucent black along the edges, chamfered corners.
     const LxDib& buffer = *view.BackBuffer();
     EXPECT_LT(Rgb(buffer.At(buffer.width() / 2, 0)), 0xD0D0D0u);
@@ -347,30 +355,6 @@ TEST(UiHost, ResizableLayerAnswersItsBorderAndStartsDragsAndToggles) {
     host.seen.Clear();
     ::SendMessageW(host.hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 20));
     EXPECT_EQ(host.seen.sysCommands, std::vector<WPARAM>{SC_MAXIMIZE | HTCAPTION});
-}
-
-TEST(UiHost, ToolTipCarriesTheHoveredElementsTip) {
-    TestSkins skins;
-    View host(0);
-    ASSERT_TRUE(
-        host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
-                        "<text id='1' pos='0,0,100,100' tip='first tip'/><text id='2' pos='100,0,200,100'/>"
-                        "</body></layer>"));
-    ASSERT_TRUE(Open(host, kOrigin));
-    ASSERT_NE(host.ToolTipWindow(), nullptr);
-    for (const auto& [id, tip] : {std::pair<int, std::wstring>{1, L"first tip"}, {2, L""}, {1, L"first tip"}}) {
-        PostMouse(host, WM_MOUSEMOVE, Centre(*host.FindChildById(id)));
-        Pump();
-        wchar_t text[64] = {};
-        TTTOOLINFOW tool = {};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;
-        tool.hwnd = host.hwnd();
-        tool.uId = reinterpret_cast<UINT_PTR>(host.hwnd());
-        tool.lpszText = text;
-        ::SendMessageW(host.ToolTipWindow(), TTM_GETTEXTW, sizeof(text) / sizeof(text[0]),
-                       reinterpret_cast<LPARAM>(&tool));
-        EXPECT_EQ(std::wstring(text), tip) << id;
-    }
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include "ScreenShot.h"
 #include "base/com_ptr.h"
 #include "base/text.h"
 #include "ui/elements/LxNotify.h"
@@ -28,25 +29,9 @@ void ClearAll() {
     ui::SourceHooks() = ui::LxSourceHooks();
 }
 
-bool EncoderFor(const wchar_t* mime, CLSID& clsid) {
-    UINT count = 0;
-    UINT size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
-    std::vector<BYTE> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == mime) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string Save(Gdiplus::Bitmap& bitmap, const wchar_t* mime) {
     CLSID clsid;
-    if (!EncoderFor(mime, clsid)) return {};
+    if (!shots::ImageEncoder(mime, clsid)) return {};
     base::com_ptr<IStream> stream;
     if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return {};
     if (bitmap.Save(stream.get(), &clsid, nullptr) != Gdiplus::Ok) return {};
