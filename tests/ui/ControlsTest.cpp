@@ -14,6 +14,29 @@ using namespace ui;
 using namespace uitest;
 
 namespace {
+// Pixels of a rectangle (as 0xRRGGBB) for which `test` holds.
+template <typename Test>
+int CountPixels(const LxDib& dib, const RECT& r, Test test) {
+    int count = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) count += test(Rgb(dib.At(x, y))) ? 1 : 0;
+    }
+    return count;
+}
+// Glyph edges are smoothed: a red glyph on white is pink at its edges.
+bool Reddish(uint32_t p) { return Red(p) > 0xC0 && Red(p) - Green(p) > 0x40 && Red(p) - Blue(p) > 0x40; }
+bool Bluish(uint32_t p) { return Blue(p) > 0xA0 && Red(p) < 0x60 && Green(p) < 0x60; }
+
+// A 9 by 9 PNG of nine 3 by 3 blocks, each its own colour: Block(row, column).
+uint32_t Block(int row, int column) { return static_cast<uint32_t>(0x10 * (row * 3 + column + 1)) << 16; }
+std::string BlocksPng() {
+    std::vector<uint32_t> pixels(81);
+    for (int y = 0; y < 9; ++y) {
+        for (int x = 0; x < 9; ++x) pixels[static_cast<size_t>(y * 9 + x)] = kBlack | Block(y / 3, x / 3);
+    }
+    return EncodeImage(pixels, 9, 9);
+}
+
 bool Ink(uint32_t p) { return p != Rgb(kWhite); }
 CLxSkinBase& SkinNamed(const char* name) { return *LxSkinPool::Global().GetSkin(name); }
 

@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "UiSupport.h"
+#include "ui/elements/LxNotify.h"
+#include "ui/host/LxDialogImpl.h"
+#include "ui/host/LxDialogView.h"
 #include "ui/host/LxModal.h"
 
 using namespace ui;
@@ -22,6 +25,114 @@ constexpr uint32_t kBlueRgb = Rgb(kBlue);
 constexpr uint32_t kWhiteRgb = Rgb(kWhite);
 constexpr POINT kOrigin = {100, 100};
 const RECT kBackdropRect = {0, 0, 800, 700};
+
+// A screen pixel as 0xRRGGBB, now or once it shows `want` (the last seen).
+uint32_t ScreenPixel(POINT screen) {
+    HDC dc = ::GetDC(nullptr);
+    const COLORREF c = ::GetPixel(dc, screen.x, screen.y);
+    ::ReleaseDC(nullptr, dc);
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+uint32_t WaitForPixel(POINT screen, uint32_t want) {
+    uint32_t seen = 0;
+    PumpUntil([&] { return (seen = ScreenPixel(screen)) == want; });
+    return seen;
+}
+
+size_t GdiObjects() {
+    if (const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS)) return counted;
+    // Wine keeps no count; its handles carry their table slot in the low word,
+    // so asking the type of every slot counts the live objects.
+    constexpr ULONG_PTR kSlots = 0x10000;
+    size_t live = 0;
+    for (ULONG_PTR slot = 1; slot < kSlots; ++slot) live += ::GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) ? 1 : 0;
+    return live;
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<size_t*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND hwnd, LPARAM count) {
+    ::EnumChildWindows(hwnd, CountChild, count);
+    return CountChild(hwnd, count);
+}
+
+// Windows of this process.
+size_t UserObjects() {
+    if (const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS)) return counted;
+    size_t count = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountTop, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+struct Notice {
+    UINT_PTR sender;
+    UINT code;
+    int32_t id;
+    std::string cls;
+};
+
+// A host (or dialog) that records notifications, system commands (swallowed:
+// no native move or size loop starts) and mouse moves before the library
+// handles the rest.
+template <typename Base>
+class Recorder : public Base {
+public:
+    using Base::Base;
+    struct Seen {
+        std::vector<Notice> notices;
+        std::vector<WPARAM> sysCommands;
+        int mouseMoves = 0;
+        bool Clicked(int32_t id) const {
+            return std::any_of(notices.begin(), notices.end(),
+                               [&](const Notice& n) { return n.code == LXNM_CLICK && n.id == id; });
+        }
+        void Clear() { *this = Seen(); }
+    } seen;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_NOTIFY) {
+            const auto* n = reinterpret_cast<const LxNotifyRecord*>(lParam);
+            seen.notices.push_back({n->hdr.idFrom, n->hdr.code, n->id, n->className ? n->className : ""});
+            return 0;
+        }
+        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) != SC_CLOSE) {
+            seen.sysCommands.push_back(wParam);
+            return 0;
+        }
+        if (message == WM_MOUSEMOVE) ++seen.mouseMoves;
+        return Base::HandleMessage(message, wParam, lParam);
+    }
+};
+using View = Recorder<CLxDialogViewImplEx>;
+using Dialog = Recorder<CLxDialogImpl>;
+
+// Shows a host's window at `origin` and waits for its view's first paint.
+bool Show(HWND window, const CLxDialogViewImpl& view, POINT origin) {
+    ::SetWindowPos(window, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ::ShowWindow(window, SW_SHOW);
+    ::UpdateWindow(window);
+    return PumpUntil([&] { return view.PaintStats().renders > 0; });
+}
+bool Open(CLxDialogViewImpl& host, POINT origin) { return host.Create(nullptr) && Show(host.hwnd(), host, origin); }
+bool Open(CLxDialogImpl& dialog, POINT origin) {
+    return dialog.Create(nullptr) && Show(dialog.hwnd(), dialog.View(), origin);
+}
+
+POINT ScreenOf(const CLxDialogViewImpl& host, POINT client) {
+    ::ClientToScreen(host.hwnd(), &client);
+    return client;
+}
+
+// Real mouse input as a person gives it: the pointer moves there, then the
+// message is posted to the host window at the client point.
+void PostMouse(const CLxDialogViewImpl& host, UINT message, POINT client) {
+    const POINT screen = ScreenOf(host, client);
+    ::SetCursorPos(screen.x, screen.y);
+    ::PostMessageW(host.hwnd(), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(client.x, client.y));
+}
 
 // Skins made in the test: "tri" (three 40 by 40 slices red, green, blue),
 // "solid" (60 by 80 blue), "dlg_shadow" (10 by 10 green, when asked), and

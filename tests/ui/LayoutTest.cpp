@@ -9,12 +9,42 @@
 #include "ui/elements/LxWindowRegistry.h"
 #include "ui/layout/LxControlCreator.h"
 #include "ui/pools/LxSkinPool.h"
+#include "ui/pools/LxSources.h"
 
 using namespace ui;
 using namespace uitest;
 
 namespace {
 int Unscaled(int v) { return v; }
+
+// Serves and loads the skins the layouts' geometry depends on, at their
+// program sizes, over band images (slices red, green, blue ...).
+void ServeProgramSizedSkins(ServedSources& sources) {
+    struct Sized { const char* name; int id; int slices; int sliceWidth; int height; };
+    static const Sized kSkins[] = {
+        {"minimize", 4, 3, 16, 16},      {"close", 3, 3, 16, 16},
+        {"lite_detaildlg_closebtn", 40, 3, 16, 16}, {"lite_img_logo2", 44, 1, 68, 15},
+        {"new_msgbox_icon", 43, 1, 50, 50},         {"uninstallbtn", 45, 3, 135, 50},
+    };
+    const std::vector<uint32_t> colors = {kRed, kGreen, kBlue};
+    std::string document = "<skins>";
+    for (const Sized& s : kSkins) {
+        const std::vector<uint32_t> palette(colors.begin(), colors.begin() + s.slices);
+        const int width = s.sliceWidth * s.slices;
+        sources.Add(s.id, L"png", EncodeImage(Bands(palette, s.sliceWidth, s.height), width, s.height));
+        document += "<png name=\"" + std::string(s.name) + "\" src=\"" + std::to_string(s.id) + "\"" +
+                    (s.slices > 1 ? " subwidth=\"" + std::to_string(s.sliceWidth) + "\"" : std::string()) + "/>";
+    }
+    document += "</skins>";
+    sources.Add(ui::kSkinDocumentId, L"xml", document);
+    ui::LoadSkins();
+}
+
+std::string ProgramResource(int id) {
+    std::string bytes;
+    ReadResourceBytes(nullptr, id, kXmlResourceType, bytes);
+    return bytes;
+}
 
 // A layout document laid out in a client area, with the skins the program's
 // layouts measure when asked.
