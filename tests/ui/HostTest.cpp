@@ -216,13 +216,8 @@ TEST(UiHost, LayeredHostPresentsOnlyThroughTheLayeredUpdate) {
         host.RenderAndPresent();
         const LxPaintStats& stats = host.PaintStats();
         EXPECT_GE(stats.renders, 2u);
-        if (c.layered) {
-            EXPECT_EQ(stats.copyPresents, 0u);
-            EXPECT_GE(stats.layeredPresents, 2u);
-        } else {
-            EXPECT_EQ(stats.layeredPresents, 0u);
-            EXPECT_GE(stats.copyPresents, 2u);
-        }
+        EXPECT_EQ(c.layered ? stats.copyPresents : stats.layeredPresents, 0u);
+        EXPECT_GE(c.layered ? stats.layeredPresents : stats.copyPresents, 2u);
         // A partial repaint of a layered window starts transparent where it repaints.
         EXPECT_EQ(WaitForPixel(ScreenOf(host, {30, 40}), kBlueRgb), kBlueRgb);
     }

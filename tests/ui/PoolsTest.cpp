@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -20,20 +21,11 @@ TEST(UiStylePool, AttributesAndTheirReaders) {
         " font='0104' hoverfont='0002' margin='3' y-margin='4' cursor='hand' alphabg='128' bogus='1'/>"
         "<class name='b' textmode='8028' cursor='wait'/></style>"));
     const LxStyle& a = pool.GetStyle("a");
-    EXPECT_EQ(a.skin, "s");
-    EXPECT_EQ(a.crbg, 0x0084AEFCu);
-    EXPECT_EQ(a.crHover, 0x00030201u);
-    EXPECT_EQ(a.textMode, 0x25u);      // hexadecimal, not decimal 25
-    EXPECT_EQ(a.textModeEx, 0x25u);    // bit 0x10000 cleared
-    EXPECT_EQ(a.font, 0x104);
-    EXPECT_EQ(a.hoverFont, 0x2);
-    EXPECT_EQ(a.xMargin, 3);
-    EXPECT_EQ(a.yMargin, 4);
-    EXPECT_EQ(a.cursor, kHandCursor);
-    EXPECT_EQ(a.alphaBg, 128);
-    const LxStyle& b = pool.GetStyle("b");
-    EXPECT_EQ(b.textMode, 0x8028u);
-    EXPECT_EQ(b.cursor, kArrowCursor);  // an unknown word keeps the default
+    // textmodeex loses its bit 0x10000; an unknown cursor word keeps the default.
+    EXPECT_EQ(std::tie(a.skin, a.crbg, a.crHover, a.textMode, a.textModeEx, a.font, a.hoverFont),
+              std::make_tuple("s", 0x0084AEFCu, 0x00030201u, 0x25u, 0x25u, 0x104, 0x2));
+    EXPECT_EQ(std::tie(a.xMargin, a.yMargin, a.cursor, a.alphaBg), std::make_tuple(3, 4, kHandCursor, 128));
+    EXPECT_EQ(std::tie(pool.GetStyle("b").textMode, pool.GetStyle("b").cursor), std::make_tuple(0x8028u, kArrowCursor));
     // An unknown class answers with the empty-named style, made on first use.
     EXPECT_EQ(&pool.GetStyle("missing"), &pool.GetStyle(""));
     EXPECT_EQ(pool.GetStyle("missing").textMode, 0x28u);
