@@ -255,14 +255,6 @@ void RunIdentity(const std::string& input, const Workspace& ws) {
     ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
 }
 
-void RunScrambled(const std::string& input, const Workspace& ws) {
-    const std::wstring path = ws.install + L"scrambled.dat";
-    testing_support::WriteBytes(path, input);
-    std::string text;
-    base::ReadScrambledText(path, text);
-    base::UnscrambleText(input);
-}
-
 // The program's own UI documents are the seeds: read from the source tree.
 std::vector<std::string> ResourceSeeds(std::initializer_list<const wchar_t*> names) {
     std::vector<std::string> seeds;
@@ -319,7 +311,6 @@ const std::vector<FuzzTarget>& Targets() {
         {"productsearch", true, &NoSeeds, &RunProductSearchPayload},
         {"productsearch-container", false, &ProductSearchContainerSeeds, &RunProductSearchContainer},
         {"identity", false, &IdentitySeeds, &RunIdentity},
-        {"scrambled", false, &NoSeeds, &RunScrambled},
         {"layout", true, &LayoutSeeds, &RunLayout},
         {"pooldocs", true, &PoolSeeds, &RunPoolDocuments},
     };

@@ -17,14 +17,11 @@ using namespace uitest;
 namespace {
 int Unscaled(int v) { return v; }
 
-// Serves and loads the skins the layouts' geometry depends on, at their
-// program sizes, over band images (slices red, green, blue ...).
+// Serves and loads skins of the program's sizes over band images (slices red, green, blue ...).
 void ServeProgramSizedSkins(ServedSources& sources) {
     struct Sized { const char* name; int id; int slices; int sliceWidth; int height; };
     static const Sized kSkins[] = {
-        {"minimize", 4, 3, 16, 16},      {"close", 3, 3, 16, 16},
-        {"lite_detaildlg_closebtn", 40, 3, 16, 16}, {"lite_img_logo2", 44, 1, 68, 15},
-        {"new_msgbox_icon", 43, 1, 50, 50},         {"uninstallbtn", 45, 3, 135, 50},
+        {"minimize", 4, 3, 16, 16}, {"close", 3, 3, 16, 16}, {"lite_img_logo2", 44, 1, 68, 15},
     };
     const std::vector<uint32_t> colors = {kRed, kGreen, kBlue};
     std::string document = "<skins>";
@@ -38,12 +35,6 @@ void ServeProgramSizedSkins(ServedSources& sources) {
     document += "</skins>";
     sources.Add(ui::kSkinDocumentId, L"xml", document);
     ui::LoadSkins();
-}
-
-std::string ProgramResource(int id) {
-    std::string bytes;
-    ReadResourceBytes(nullptr, id, kXmlResourceType, bytes);
-    return bytes;
 }
 
 // A layout document laid out in a client area, with the skins the program's
@@ -117,6 +108,9 @@ TEST(UiLayout, PositionExamples) {
     EXPECT_EQ(l.Of(8), (RECT{10, 38, 78, 53}));  // one skin slice
     // A malformed pos is neither drawn nor hit.
     EXPECT_EQ(l.layout.Body()->HitTest(1, 32, true), l.layout.Body()->Handle());
+    // A pos set at run time lays the element out again in its parent.
+    l[5].SetAttribute("pos", "100,25,-20,50", false);
+    EXPECT_EQ(l.Of(5), (RECT{100, 55, 510, 80}));
 }
 
 TEST(UiLayout, LayerAttributesGiveStyles) {
@@ -158,28 +152,6 @@ TEST(UiLayout, RootPanelsHeaderFooterBodyAndFullHeader) {
     EXPECT_EQ(plain.layout.Header()->Rect(), (RECT{0, 0, 300, 0}));
     Laid second("<layer><header height='10'/><header height='50'/></layer>", LxHostKind::Plain, {300, 200});
     EXPECT_EQ(second.layout.Header()->Rect(), (RECT{0, 0, 300, 10}));  // the first of a name
-}
-
-// The program's own layouts, with skins of the program's sizes.
-TEST(UiLayout, ProgramLayoutRectangles) {
-    Laid wizard(ProgramResource(kWizardLayoutId), LxHostKind::Extended, {530, 400}, true);
-    Laid box(ProgramResource(kMessageBoxLayoutId), LxHostKind::Plain, {354, 180}, true);
-    EXPECT_EQ(wizard.layout.Layer().exStyle, 0x10300u);
-    const struct { Laid& in; int id; RECT rect; } cases[] = {
-        {wizard, 3, {0, 0, 530, 260}},       {wizard, 2, {478, 16, 494, 32}},     {wizard, 1, {500, 13, 516, 29}},
-        {wizard, 100, {0, 260, 530, 400}},   {wizard, 101, {120, 305, 255, 355}}, {wizard, 104, {275, 305, 410, 355}},
-        {wizard, 200, {0, 260, 530, 400}},   {wizard, 201, {20, 281, 510, 293}},  {wizard, 206, {20, 303, 510, 306}},
-        {wizard, 400, {0, 260, 530, 400}},   {wizard, 401, {175, 305, 360, 355}}, {box, 100, {324, 7, 340, 23}},
-        {box, 102, {30, 56, 80, 106}},       {box, 103, {100, 62, 334, 87}},      {box, 104, {100, 80, 334, 105}},
-        {box, 108, {90, 125, 182, 155}},     {box, 111, {90, 125, 182, 155}},     {box, 110, {205, 125, 287, 155}},
-        {box, 112, {205, 125, 287, 155}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(c.in.Of(c.id), c.rect) << c.id;
-    EXPECT_EQ(box.layout.Header()->Rect(), (RECT{0, 0, 354, 30}));
-    EXPECT_EQ(box.layout.Body()->Rect(), (RECT{0, 30, 354, 180}));
-    // Moving a text at run time lays it out again in its parent.
-    box[103].SetAttribute("pos", "100,25,-20,50", false);
-    EXPECT_EQ(box.Of(103), (RECT{100, 55, 334, 80}));
 }
 
 TEST(UiLayout, TagFactoryKnowsTheWholeVocabulary) {
