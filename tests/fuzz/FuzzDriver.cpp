@@ -139,8 +139,9 @@ Corpus LoadCorpus(const Options& o) {
         // enough to exhaust a stack, plainly and hidden from a measure that
         // would not follow the parser's reading rules.
         if (targets[t].xml) {
+            const std::string bom = "\xEF\xBB\xBF";
             corpus.fixed.push_back({t, "deep-nesting", "<r>" + Repeat("<a>", kDeepLevels)});
-            corpus.fixed.push_back({t, "deep-behind-sequences", "\xEF\xBB\xBF<r>" + Repeat("<a>\xC3</a>", kDeepLevels)});
+            corpus.fixed.push_back({t, "deep-behind-sequences", bom + "<r>" + Repeat("<a>\xC3</a>", kDeepLevels)});
             corpus.fixed.push_back({t, "deep-behind-references", "<r>" + Repeat("<a>&#</a>#1;", kDeepLevels)});
         }
     }

@@ -217,7 +217,8 @@ std::vector<std::string> IdentitySeeds() {
     sample += IdentityRecord(4, REG_SZ, Utf16Bytes(L"12345A1B2C3D4E5F6071829SAMPLEPC")) +
               IdentityRecord(5, REG_SZ, Utf16Bytes(L"1001"));
     return {sample, IdentityRecord(3, REG_SZ, Utf16Bytes(L"1700000000")) +
-                        IdentityRecord(4, REG_EXPAND_SZ, Utf16Bytes(L"")) + IdentityRecord(6, REG_SZ, Utf16Bytes(L"-1"))};
+                        IdentityRecord(4, REG_EXPAND_SZ, Utf16Bytes(L"")) +
+                        IdentityRecord(6, REG_SZ, Utf16Bytes(L"-1"))};
 }
 
 void WriteIdentityValues(const std::string& input) {

@@ -117,6 +117,9 @@ bool Show(HWND window, const CLxDialogViewImpl& view, POINT origin) {
     return PumpUntil([&] { return view.PaintStats().renders > 0; });
 }
 bool Open(CLxDialogViewImpl& host, POINT origin) { return host.Create(nullptr) && Show(host.hwnd(), host, origin); }
+bool Open(CLxDialogViewImpl& host, const std::string& layout, POINT origin = kOrigin) {
+    return host.LoadLayout(layout) && Open(host, origin);
+}
 bool Open(CLxDialogImpl& dialog, POINT origin) {
     return dialog.Create(nullptr) && Show(dialog.hwnd(), dialog.View(), origin);
 }
@@ -155,11 +158,9 @@ struct TestSkins {
 TEST(UiHost, TwoRepaintsBeforeOnePaintRenderBothRectanglesAndNothingElse) {
     TestSkins skins;
     View host(0);
-    ASSERT_TRUE(
-        host.LoadLayout("<layer width='200' height='100'><body crbg='ffffff'>"
-                        "<dlg id='1' pos='10,10,40,40' crbg='ff0000'/><dlg id='2' pos='60,50,90,90' crbg='00ff00'/>"
-                        "<dlg id='3' pos='110,10,140,40' crbg='0000ff'/></body></layer>"));
-    ASSERT_TRUE(Open(host, kOrigin));
+    ASSERT_TRUE(Open(host, "<layer width='200' height='100'><body crbg='ffffff'>"
+                           "<dlg id='1' pos='10,10,40,40' crbg='ff0000'/><dlg id='2' pos='60,50,90,90' crbg='00ff00'/>"
+                           "<dlg id='3' pos='110,10,140,40' crbg='0000ff'/></body></layer>"));
     const RECT r1 = host.FindChildById(1)->Rect();
     const RECT r2 = host.FindChildById(2)->Rect();
     LxDib& buffer = *host.BackBuffer();
@@ -205,9 +206,8 @@ TEST(UiHost, LayeredHostPresentsOnlyThroughTheLayeredUpdate) {
         TestSkins skins;
         Backdrop backdrop(kBackdropRect, kRedRgb);
         View host(0);
-        ASSERT_TRUE(host.LoadLayout("<layer width='120' height='80' layered='" + std::to_string(c.layered) +
-                                    "'><body><img id='9' pos='0,0,60,80' skin='solid'/></body></layer>"));
-        ASSERT_TRUE(Open(host, kOrigin));
+        ASSERT_TRUE(Open(host, "<layer width='120' height='80' layered='" + std::to_string(c.layered) +
+                               "'><body><img id='9' pos='0,0,60,80' skin='solid'/></body></layer>"));
         EXPECT_EQ(host.IsLayered(), c.layered == 1);
         EXPECT_EQ(WaitForPixel(ScreenOf(host, {30, 40}), kBlueRgb), kBlueRgb);
         EXPECT_EQ(WaitForPixel(ScreenOf(host, {90, 40}), c.uncovered), c.uncovered);
@@ -279,9 +279,8 @@ TEST(UiHost, HoverAndPushShowTheirSlicesAndTipsOnScreen) {
 TEST(UiHost, HeaderPressOfANoMoveLayerStartsNoWindowMove) {
     TestSkins skins;
     View host(0);
-    ASSERT_TRUE(host.LoadLayout("<layer width='200' height='100' nomove='1'><header height='40'>"
-                                "<img id='7' pos='0,0,-0,-0' skin='solid'/></header><body crbg='ffffff'/></layer>"));
-    ASSERT_TRUE(Open(host, kOrigin));
+    ASSERT_TRUE(Open(host, "<layer width='200' height='100' nomove='1'><header height='40'>"
+                           "<img id='7' pos='0,0,-0,-0' skin='solid'/></header><body crbg='ffffff'/></layer>"));
     PostMouse(host, WM_LBUTTONDOWN, Centre(*host.FindChildById(7)));
     Pump();
     EXPECT_TRUE(host.seen.sysCommands.empty());
@@ -338,8 +337,7 @@ TEST(UiHost, MessageBoxViewReportsClicksToItsDialogWithItsControlId) {
 TEST(UiHost, ModalSessionMapsEnterAndEscToControlsOneAndTwo) {
     TestSkins skins;
     View owner(0);
-    ASSERT_TRUE(owner.LoadLayout("<layer width='400' height='300'><body crbg='ffffff'/></layer>"));
-    ASSERT_TRUE(Open(owner, {50, 50}));
+    ASSERT_TRUE(Open(owner, "<layer width='400' height='300'><body crbg='ffffff'/></layer>", {50, 50}));
     ::SetActiveWindow(owner.hwnd());
     struct Case { WPARAM key; int32_t id; };
     for (const Case c : {Case{VK_RETURN, IDOK}, Case{VK_ESCAPE, IDCANCEL}}) {
@@ -373,8 +371,7 @@ TEST(UiHost, ModalSessionMapsEnterAndEscToControlsOneAndTwo) {
 TEST(UiHost, ShadowHidesWithAMinimisedOwnerAndReturnsOnRestore) {
     TestSkins skins(true);
     View host(0);
-    ASSERT_TRUE(host.LoadLayout("<layer width='120' height='80'><body crbg='ffffff'/></layer>"));
-    ASSERT_TRUE(Open(host, kOrigin));
+    ASSERT_TRUE(Open(host, "<layer width='120' height='80'><body crbg='ffffff'/></layer>"));
     HWND shadow = host.Shadow().Window();
     ASSERT_NE(shadow, nullptr);
     EXPECT_EQ(::GetWindow(shadow, GW_OWNER), host.hwnd());
@@ -437,10 +434,8 @@ TEST(UiHost, ShadowDrawsTheDlgShadowSkinOrTheHookAndNothingWithoutBoth) {
 TEST(UiHost, ResizableLayerAnswersItsBorderAndStartsDragsAndToggles) {
     TestSkins skins;
     View host(0);
-    ASSERT_TRUE(
-        host.LoadLayout("<layer width='200' height='100' resize='1'><header height='40'>"
-                        "<img pos='0,0,-0,-0' skin='solid'/></header><body crbg='ffffff'/></layer>"));
-    ASSERT_TRUE(Open(host, kOrigin));
+    ASSERT_TRUE(Open(host, "<layer width='200' height='100' resize='1'><header height='40'>"
+                           "<img pos='0,0,-0,-0' skin='solid'/></header><body crbg='ffffff'/></layer>"));
     // The hit code at a client point, and the system command a press there starts.
     const struct { POINT client; int code; WPARAM press; } cases[] = {
         {{1, 1}, HTTOPLEFT, SC_SIZE + WMSZ_TOPLEFT},          {{198, 1}, HTTOPRIGHT, SC_SIZE + WMSZ_TOPRIGHT},
@@ -510,8 +505,8 @@ TEST(UiHost, HandleCountsStayFlatOverRepaintsHoversAndClicks) {
                  "<class name='link' hoverfont='0002' pushfont='0204' crpush='ff0000'/>"
                  "<class name='btn' skin='three'/>");
     View host(0);
-    ASSERT_TRUE(host.LoadLayout(
-        "<layer width='300' height='80'><body crbg='ffffff'>"
+    ASSERT_TRUE(Open(
+        host, "<layer width='300' height='80'><body crbg='ffffff'>"
         "<text id='1' pos='0,0,60,20' class='shadow' border='1'>Shadow</text>"
         "<text id='2' pos='60,0,120,20' class='plus'>GDI+</text>"
         "<text id='3' pos='120,0,180,20' class='link' tip='tip'>Link</text>"
@@ -528,7 +523,6 @@ TEST(UiHost, HandleCountsStayFlatOverRepaintsHoversAndClicks) {
         "<progress id='14' pos='200,60,300,80' progressbar='1'/>"
         "<expendimgex2 id='15' pos='160,40,260,60' skin='three' margin_left='1' margin_right='1' margin_top='1'/>"
         "</body></layer>"));
-    ASSERT_TRUE(Open(host, kOrigin));
     constexpr int kElements = 15;
     int clicks = 0;  // on the dialog button 11
     const auto round = [&](int i) {
@@ -561,3 +555,4 @@ TEST(UiHost, HandleCountsStayFlatOverRepaintsHoversAndClicks) {
                             [](const Notice& n) { return n.code == LXNM_CLICK && n.id == 11; }),
               clicks);
 }
+
