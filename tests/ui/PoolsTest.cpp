@@ -232,7 +232,8 @@ TEST(UiStrings, PlaceholdersFromTheStringPool) {
     for (const auto& c : cases) EXPECT_EQ(SubstituteStrings(c.text, pool), c.expected) << Utf8(c.text);
 }
 
-TEST(UiColor, SixDigitsRedGreenBlueEachPairOnItsOwn) {
+// Colours: six digits, red, green, blue, each pair on its own.
+TEST(UiReaders, ColourHexadecimalAndDecimalText) {
     const struct { const char* text; COLORREF expected; } cases[] = {
         {"fcae84", 0x0084AEFC}, {"FCAE84", 0x0084AEFC}, {"FFFFFF", 0x00FFFFFF}, {"000000", 0},
         {"zzae84", 0x0084AE00},  // a bad pair is 0, the others stand
@@ -240,21 +241,17 @@ TEST(UiColor, SixDigitsRedGreenBlueEachPairOnItsOwn) {
         {"", 0},                 {"#fcae8", 0x00E8CA00}, {"fcae84ff", 0x0084AEFC},
     };
     for (const auto& c : cases) EXPECT_EQ(ReadColor(c.text), c.expected) << c.text;
-}
-
-TEST(UiHex, TextModesAndFontCodesAreHexadecimal) {
-    const struct { const char* text; uint32_t expected; } cases[] = {
+    // Text modes and font codes are hexadecimal.
+    const struct { const char* text; uint32_t expected; } hex[] = {
         {"25", 0x25}, {"8028", 0x8028}, {"0104", 0x104}, {"FF00", 0xFF00}, {"ff00", 0xFF00},
         {"", 0},      {"12g", 0},       {"0x10", 0},     {" 10", 0},       {"123456789", 0x23456789},
     };
-    for (const auto& c : cases) EXPECT_EQ(ReadHex(c.text), c.expected) << c.text;
-}
-
-TEST(UiDecimal, PlatformReadingSaturatesAbsurdNumbers) {
-    const struct { const char* text; int32_t expected; } cases[] = {
+    for (const auto& c : hex) EXPECT_EQ(ReadHex(c.text), c.expected) << c.text;
+    // Decimals read as the platform reads them, absurd ones saturated.
+    const struct { const char* text; int32_t expected; } decimal[] = {
         {"12", 12},         {" 12x", 12},  {"-7", -7},       {"+7", 7},   {"-", 0},
         {"", 0},            {"x1", 0},     {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1},
         {"2147483648", 2147483647},
     };
-    for (const auto& c : cases) EXPECT_EQ(ReadInt(c.text), c.expected) << c.text;
+    for (const auto& c : decimal) EXPECT_EQ(ReadInt(c.text), c.expected) << c.text;
 }
