@@ -8,7 +8,6 @@
 
 #include "SampleLayout.h"
 #include "base/text.h"
-#include "base/unique_any.h"
 #include "support/FileSystemSupport.h"
 
 namespace silent_run {
@@ -48,17 +47,6 @@ std::string JsonString(const std::string& text, size_t& pos) {
 }
 
 }  // namespace
-
-std::vector<std::wstring> NamesIn(const std::wstring& dir, const wchar_t* pattern) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data = {};
-    base::unique_find find(::FindFirstFileW((dir + pattern).c_str(), &data));
-    if (!find) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-    } while (::FindNextFileW(find.get(), &data));
-    return names;
-}
 
 std::vector<std::string> ReportRecord::names() const {
     std::vector<std::string> out;
@@ -103,11 +91,6 @@ std::wstring ShellFolder(int csidl) {
     return std::wstring(path) + L"\\";
 }
 
-bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
-    base::unique_hkey key;
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
-}
-
 uint32_t UserDword(const wchar_t* name) {
     DWORD value = 0;
     DWORD size = sizeof(value);
@@ -115,12 +98,6 @@ uint32_t UserDword(const wchar_t* name) {
                           &size) == ERROR_SUCCESS
                ? value
                : ~0u;
-}
-
-bool ServiceRegistered(const wchar_t* name) {
-    base::unique_sc_handle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    return base::unique_sc_handle(manager ? ::OpenServiceW(manager.get(), name, SERVICE_QUERY_STATUS) : nullptr)
-        .valid();
 }
 
 void ExpectInventory(const testing_support::SampleInstallation& installation,

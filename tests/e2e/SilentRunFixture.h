@@ -30,15 +30,13 @@ struct ReportRecord {
 };
 std::vector<ReportRecord> ParseReports(const std::string& jsonLines);
 
-// Names of the files (not directories) in `dir` matching `pattern`.
-std::vector<std::wstring> NamesIn(const std::wstring& dir, const wchar_t* pattern = L"*");
+using testing_support::KeyExists;
+using testing_support::NamesIn;
 
 // The platform as the tests look at it.
 std::wstring ShellFolder(int csidl);  // a shell folder, with a trailing backslash
-bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
 // A value of the current user's product key; ~0u when absent.
 uint32_t UserDword(const wchar_t* name);
-bool ServiceRegistered(const wchar_t* name);
 // Each field of the installer's inventory has the value given.
 void ExpectInventory(const testing_support::SampleInstallation& installation,
                      std::initializer_list<std::pair<const char*, const char*>> fields);

@@ -1,9 +1,11 @@
 // How the manifest's packet flags, the command line, a missing SDK library, the
-// count rule and a second instance shape a silent run of a sample installation.
+// count rule, a second instance and a manifest that cannot be read shape a
+// silent run of a sample installation; and the lock library's preparation.
 #include <gtest/gtest.h>
 
 #include "SampleLayout.h"
 #include "SilentRunFixture.h"
+#include "app/UninstallRun.h"
 #include "base/text.h"
 #include "base/unique_any.h"
 #include "support/ProductKey.h"
@@ -15,6 +17,8 @@ using testing_support::Exists;
 using testing_support::ReadLines;
 
 constexpr DWORD kSectionBytes = 4;
+// About 150 KB of nested start tags: a recursive parse of it exhausts the stack.
+constexpr size_t kDeepLevels = 50000;
 
 TEST(SilentRunOptionsTest, SliceWithoutArgumentsRemovesLikeTheSilentSwitch) {
     SilentRun run(std::wstring(kQuiet) + L" --slice");
@@ -101,21 +105,45 @@ TEST(SilentRunOptionsTest, WithoutTheSdkLibraryTheRemovalWorksAndNothingIsReport
 }
 
 TEST(SilentRunOptionsTest, SilentCountIsOneMoreThanTheClassRegistrationValue) {
-    struct Case {
-        uint32_t classCount;
-        uint32_t userCount;
-    };
     // A silent run never reads the user's count (and the key it lies in goes
     // before the count is written): only the class registration's value counts,
-    // whether it is the larger one or not.
-    for (const Case c : {Case{7, 3}, Case{2, 9}}) {
-        SCOPED_TRACE("class " + std::to_string(c.classCount) + ", user " + std::to_string(c.userCount));
-        SilentRun run(std::wstring(kQuiet) + L" --class-count " + std::to_wstring(c.classCount));
-        ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-        ASSERT_TRUE(testing_support::ProductKeyScope::SetDword(sample::kUninstallCountValue, c.userCount));
-        ASSERT_TRUE(run.Run(L"/s").finished);
-        EXPECT_EQ(UserDword(sample::kUninstallCountValue), c.classCount + 1);
-    }
+    // even when the user's is larger.
+    SilentRun run(std::wstring(kQuiet) + L" --class-count 7");
+    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+    ASSERT_TRUE(testing_support::ProductKeyScope::SetDword(sample::kUninstallCountValue, 9));
+    ASSERT_TRUE(run.Run(L"/s").finished);
+    EXPECT_EQ(UserDword(sample::kUninstallCountValue), 8u);
+}
+
+TEST(SilentRunBadInputTest, DeeplyNestedManifestIsReadAsAbsent) {
+    SilentRun run(kQuiet);
+    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
+    std::string xml = "<packet>";
+    for (size_t i = 0; i < kDeepLevels; ++i) xml += "<a>";
+    ASSERT_TRUE(testing_support::WriteBytes(run.dir() + sample::kManifestName, xml));
+    const auto& result = run.Run(L"/s");
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(run.StepMarksSeen());
+    EXPECT_EQ(run.Reports().size(), 1u);
+    // The manifest's entries never ran; the steps that need no manifest did.
+    ExpectInventory(run.installation(), {{"startmenu-folder", "present"}, {"verbs-view32", "0/276"}});
+    EXPECT_NE(UserDword(sample::kUninstallTimeValue), ~0u);
+}
+
+// The identity values and the local configuration's try number reach the lock library.
+TEST(LockPreparationTest, IdentityAndTryNumberOfTheInstallationReachTheLockLibrary) {
+    testing_support::SampleInstallation installation(kQuiet);
+    ASSERT_TRUE(installation.installed()) << installation.installOutput();
+    app::PrepareLockLibrary(installation.dir());
+    const std::string tids = std::to_string(sample::kTid1) + " " + std::to_string(sample::kTid2);
+    const std::string params = "SetParams 11 [" + std::to_string(sample::kTid1) + "|" +
+                               std::to_string(sample::kTid2) + "|0|0|" + std::to_string(sample::kId) + "|" +
+                               base::WideToUtf8(sample::kUuid) + "|" + std::to_string(sample::kTryNo) +
+                               "|0|0|0|0]";
+    EXPECT_EQ(ReadLines(installation.dir() + L"Pavrenkit.log"),
+              (std::vector<std::string>{params, "Query 1 " + tids + " 1 -> 1", "Act 1 " + tids + " 1", params,
+                                        "Query 1 " + tids + " 2 -> 1", "Act 1 " + tids + " 2", "release"}));
 }
 
 }  // namespace

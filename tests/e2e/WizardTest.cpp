@@ -75,6 +75,8 @@ public:
         return WaitUntil([&] { return Log(L"qlumenoxutil.log").find("B.Run") != std::string::npos; }, kExitWaitMs);
     }
     void Release() const { ::DeleteFileW(hold_.c_str()); }
+    // The wizard of a run held in the removal; null when the installation, the hold or the start failed.
+    HWND StartHeld() { return installation().installed() && Hold() && Start() != 0 ? Wizard() : nullptr; }
 
 private:
     ChildProcess process_;
@@ -171,11 +173,8 @@ TEST(WizardTest, FirstPageWaysOutReportOnceAndRemoveNothing) {
 
 TEST(WizardTest, CloseWaitsOnTheProgressPageAndTheFarewellCloseEndsTheRun) {
     WizardRun run(kQuiet);
-    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    ASSERT_TRUE(run.Hold());
-    run.Start();
-    HWND wizard = run.Wizard();
-    ASSERT_NE(wizard, nullptr);
+    HWND wizard = run.StartHeld();
+    ASSERT_NE(wizard, nullptr) << run.installation().installOutput();
     Click(wizard, kUninstallButton);
     ASSERT_TRUE(run.HeldInTheRemoval());
 
@@ -208,11 +207,8 @@ TEST(WizardTest, CloseWaitsOnTheProgressPageAndTheFarewellCloseEndsTheRun) {
 
 TEST(WizardTest, WithoutTheManifestTheBarRunsToTheEndAndCloseEndsTheWizard) {
     WizardRun run(kQuiet);
-    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    ASSERT_TRUE(run.Hold());
-    run.Start();
-    HWND wizard = run.Wizard();
-    ASSERT_NE(wizard, nullptr);
+    HWND wizard = run.StartHeld();
+    ASSERT_NE(wizard, nullptr) << run.installation().installOutput();
     // Gone after the start: the removal cannot open it, and never asks for the farewell page.
     ASSERT_TRUE(::DeleteFileW((run.dir() + sample::kManifestName).c_str()));
     Click(wizard, kUninstallButton);

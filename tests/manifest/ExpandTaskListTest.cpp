@@ -1,15 +1,12 @@
 // Loading "expandtask.dat" and running its two groups with their stop rules.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "base/XmlDepth.h"
 #include "base/text.h"
 #include "manifest/ExpandTask.h"
 #include "base/XmlConfigDocument.h"
-#include "support/TagSupport.h"
 #include "support/TestSupport.h"
 
 using namespace manifest;
@@ -207,20 +204,4 @@ TEST(ExpandTaskLoad, WriterToolFileWithNonAsciiPaths) {
     EXPECT_EQ(ReadBytes(a / dest), "payload");
     EXPECT_EQ(list.RunAfter(), 1);
     EXPECT_TRUE(a.Ran(L"a1"));
-}
-
-TEST(ExpandTaskInstance, ConcurrentFirstCallsShareOneList) {
-    constexpr int kThreads = 8;
-    std::atomic<bool> go{false};
-    std::vector<ExpandTaskList*> seen(kThreads, nullptr);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < kThreads; ++i) {
-        threads.emplace_back([&, i] {
-            while (!go) std::this_thread::yield();
-            seen[i] = &ExpandTaskList::Instance();
-        });
-    }
-    go = true;
-    for (std::thread& t : threads) t.join();
-    for (ExpandTaskList* list : seen) EXPECT_EQ(list, &ExpandTaskList::Instance());
 }

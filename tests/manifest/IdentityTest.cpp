@@ -22,9 +22,8 @@ UuidClock FixedClock(int64_t seconds, SYSTEMTIME local) {
 }
 
 std::wstring Stored(const wchar_t* name, REGSAM view = 0) {
-    std::wstring value = L"<absent>";
-    ProductKeyScope::GetString(name, value, view);
-    return value;
+    std::wstring value;
+    return ProductKeyScope::GetString(name, value, view) ? value : L"<absent>";
 }
 
 std::wstring ComputerName() {
@@ -113,7 +112,7 @@ TEST(IdentityValues, PresentTid1TextSuppressesBothWrites) {
     ViewerSettings s;
     LoadIdentity(s);
     EXPECT_EQ(Stored(L"tid1_fp", KEY_WOW64_32KEY), L"old");
-    EXPECT_FALSE(ProductKeyScope::HasValue(L"tid2_fp", KEY_WOW64_32KEY));
+    EXPECT_EQ(Stored(L"tid2_fp", KEY_WOW64_32KEY), L"<absent>");
 }
 
 TEST(IdentityValues, EmptyTextsAreRewrittenWrongTypesReadAsZeroOversizedUuidIsReplaced) {

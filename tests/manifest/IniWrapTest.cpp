@@ -74,17 +74,6 @@ TEST(IniGrammar, ValuesKeepInnerEqualsRepeatedKeysReplaceIntsTakeLeadingDecimal)
     EXPECT_EQ(odd.GetString(L"", L"[x"), L"1");
 }
 
-TEST(IniGrammar, SerializeWritesLowerCasedSectionsInOrder) {
-    QIniWrapEx ini;
-    ASSERT_TRUE(ini.Parse(L"[Zeta]\nB=2\n[alpha]\nA=1\n"));
-    std::wstring text;
-    ASSERT_TRUE(ini.Serialize(text));
-    EXPECT_EQ(text, L"[alpha]\r\na=1\r\n[zeta]\r\nb=2\r\n");
-    QIniWrapEx again;
-    EXPECT_TRUE(again.Parse(manifest::DecodeIniBytes(std::string(text.begin(), text.end()))));
-    EXPECT_EQ(again.GetInt(L"zeta", L"b", 0), 2);
-}
-
 TEST(IniLoad, Utf8WithCarriageReturnsAndBomMissingFileIsCreated) {
     TempDir dir;
     ASSERT_TRUE(WriteBytes(dir / L"s.ini", "\xEF\xBB\xBF[common]\r\nskinname=\xE8\x93\x9D\r\nhadshortcut=1\r"));

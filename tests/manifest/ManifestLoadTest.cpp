@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "manifest/FileConfig.h"
 #include "manifest/InstallLoader.h"
+#include "removal/Registry.h"
 #include "base/XmlConfigDocument.h"
 #include "support/ChildProcess.h"
 #include "support/ManifestSupport.h"
@@ -21,6 +22,7 @@
 using namespace manifest;
 using base::XmlConfigDocument;
 using namespace testing_support;
+using removal::kInstallerView;
 
 namespace {
 
@@ -51,19 +53,24 @@ struct Installation {
 struct UninstallInfoWorld {
     TempDir sdkDir{L"sdk"};
     ProductKeyScope productKey;
-    ScopedMachineKey uninstallKey{UniqueUninstallKeyPath()};
+    const std::wstring uninstallKey = UniqueUninstallKeyPath();
+    ScopedKeys keys;
+    bool created = false;
     std::unique_ptr<base::ProductValueLookup> lookup;
     UninstallInfoWorld() {
-        PrepareSdkDirectory(sdkDir.path(), {{L"UNINSTALL_INFO_REG", uninstallKey.path()}});
+        // A value and a subkey, so that the deletion has to take a whole tree.
+        created = keys.Create(HKEY_LOCAL_MACHINE, uninstallKey, kInstallerView, L"DisplayName", L"Lumenox") &&
+                  CreateKey(HKEY_LOCAL_MACHINE, uninstallKey + L"\\sub", kInstallerView);
+        PrepareSdkDirectory(sdkDir.path(), {{L"UNINSTALL_INFO_REG", uninstallKey}});
         lookup = std::make_unique<base::ProductValueLookup>(sdkDir.path());
         ProductKeyScope::SetString(L"install_dir", L"C:\\Lumenox");
     }
     ~UninstallInfoWorld() { lookup.reset(); }  // the lookup holds the stand-in loaded from sdkDir
     void InstallMainProgram(const std::wstring& dir) const {
         CopyInto(L"lumenox_main.exe", dir);
-        WriteBytes(dir + L"lumenox_main_probe.txt", base::WideToUtf8(uninstallKey.path()));
+        WriteBytes(dir + L"lumenox_main_probe.txt", base::WideToUtf8(uninstallKey));
     }
-    bool KeysPresent() const { return ScopedMachineKey::Exists(uninstallKey.path()) && ProductKeyScope::KeyExists(); }
+    bool UninstallKeyPresent() const { return KeyExists(HKEY_LOCAL_MACHINE, uninstallKey, kInstallerView); }
 };
 
 }  // namespace
@@ -199,8 +206,8 @@ TEST(ManifestLoad, ServiceEntryStopsAndDeletesTheService) {
 
 TEST(ManifestLoad, MainProgramRunsWithSetDefaultBeforeTheUninstallInformationGoes) {
     UninstallInfoWorld world;
-    ASSERT_TRUE(world.uninstallKey.created());
-    ASSERT_EQ(world.lookup->Lookup(L"UNINSTALL_INFO_REG"), world.uninstallKey.path());
+    ASSERT_TRUE(world.created);
+    ASSERT_EQ(world.lookup->Lookup(L"UNINSTALL_INFO_REG"), world.uninstallKey);
     Installation inst(
         "<item path=\"lumenox_main.exe\" mainprogram=\"1\">"
         "<config mode=\"shortcut\" name=\"Lumenox.lnk\"/><config mode=\"reg\"/></item>"
@@ -211,7 +218,7 @@ TEST(ManifestLoad, MainProgramRunsWithSetDefaultBeforeTheUninstallInformationGoe
     inst.Load();
     // The program has run (the launch waits for it) and saw the key still there.
     EXPECT_EQ(ReadLines(inst.dir / L"lumenox_main.log"), (std::vector<std::string>{"/setdefault:0", "probe:present"}));
-    EXPECT_FALSE(ScopedMachineKey::Exists(world.uninstallKey.path()));
+    EXPECT_FALSE(world.UninstallKeyPresent());
     EXPECT_FALSE(ProductKeyScope::KeyExists());
     EXPECT_EQ(inst.list.mainProgram().path(), inst.dir / L"lumenox_main.exe");
     ASSERT_EQ(inst.list.mainProgram().entries().size(), 1u);
@@ -238,7 +245,7 @@ TEST(ManifestLoad, RegEntryUnderAnOrdinaryItemOrAFlagOtherThanOneExecutesNothing
         inst.Load();
         for (const wchar_t* name : {L"a.lnk", L"b.lnk", L"c.lnk"}) EXPECT_TRUE(Exists(inst.Desktop(name)));
         EXPECT_FALSE(Exists(inst.dir / L"lumenox_main.log"));
-        EXPECT_TRUE(world.KeysPresent());
+        EXPECT_TRUE(world.UninstallKeyPresent() && ProductKeyScope::KeyExists());
         ASSERT_EQ(inst.list.files().size(), files);
         if (files) {
             EXPECT_TRUE(inst.list.files()[0].entries().empty());
@@ -279,5 +286,5 @@ TEST(ManifestLoad, MainProgramOutsideTheInstallationIsNotStartedButKeysStillGo) 
     inst.Load();
     EXPECT_EQ(inst.list.mainProgram().path(), inst.dir / climbing);
     EXPECT_FALSE(Exists(elsewhere / L"lumenox_main.log"));
-    EXPECT_FALSE(ScopedMachineKey::Exists(world.uninstallKey.path()));
+    EXPECT_FALSE(world.UninstallKeyPresent());
 }

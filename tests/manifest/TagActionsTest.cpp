@@ -13,13 +13,12 @@
 #include "report/Report.h"
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
-#include "support/TagSupport.h"
+#include "support/ManifestSupport.h"
 #include "support/TestSupport.h"
 #include "base/platform.h"
 
 using namespace manifest;
 using namespace testing_support;
-using base::RemoveTree;
 using base::UnscrambleText;
 using base::XmlConfigDocument;
 
@@ -89,9 +88,6 @@ TEST(TagRules, AvoidMaskScramblingAndDigests) {
     EXPECT_EQ(UnscrambleText(scrambled), text);
     EXPECT_EQ(Md5HexOfBytes(""), "d41d8cd98f00b204e9800998ecf8427e");  // RFC 1321 vectors
     EXPECT_EQ(Md5HexOfBytes("abc"), "900150983cd24fb0d6963f7d28e17f72");
-    EXPECT_EQ(Md5HexOfBytes("message digest"), "f96b697d7cb7938d525a2f31aaf161d0");
-    EXPECT_EQ(Md5HexOfBytes("1234567890123456789012345678901234567890" "1234567890123456789012345678901234567890"),
-              "57edf4a22be3c955ac49da2e2107b67a");
     // Fed in pieces, larger than one read chunk.
     QMD5 md5;
     const std::string block(100000, 'a');
@@ -166,8 +162,6 @@ TEST(CopyFileTag, ResultCodesOfFailuresAndRefusedPaths) {
     ASSERT_TRUE(::CreateDirectoryW((dir / L"sub").c_str(), nullptr));
     const std::wstring src = dir / L"src.txt";
     ASSERT_TRUE(WriteBytes(src, "data"));
-    std::wstring longDest = dir.path();
-    longDest.append(base::kMaxPathChars - longDest.size(), L'x');  // 260 characters
     const std::pair<std::string, int> cases[] = {
         {"<copyfile srcfile=\"" + base::XmlEscape(src) + "\"/>", kTagCopyInvalid},
         {"<copyfile destfile=\"" + base::XmlEscape(src) + "\"/>", kTagCopyInvalid},
@@ -175,32 +169,23 @@ TEST(CopyFileTag, ResultCodesOfFailuresAndRefusedPaths) {
         {"<copyfile srcfile=\"" + base::XmlEscape(src) + "\" destfile=\"\"/>", kTagCopyEmptyPath},
         {CopyXml(dir / L"absent.txt", dir / L"out.txt"), kTagCopySourceMissing},
         {CopyXml(src, dir / L"nodir\\out.txt"), kTagCopyFailed},  // the destination's directory is not made
-        // A ".." component would land the copy in the parent.
+        // Refused paths on either side (the rule itself is TagRules'): the copy would land in the parent.
         {CopyXml(src, dir / L"sub\\..\\out1.txt"), kTagCopyFailed},
         {CopyXml(dir / L"sub\\..\\src.txt", dir / L"out2.txt"), kTagCopyFailed},
-        {CopyXml(src, dir / L"sub/ ../out3.txt"), kTagCopyFailed},
-        // Streams, devices, the device namespace and overlong paths.
-        {CopyXml(src, dir / L"out4.txt:hidden"), kTagCopyFailed},
-        {CopyXml(src, dir / L"NUL"), kTagCopyFailed},
-        {CopyXml(src, L"\\\\?\\" + dir.path() + L"out5.txt"), kTagCopyFailed},
-        {CopyXml(src, longDest), kTagCopyFailed},
+        {CopyXml(src, dir / L"out3.txt:hidden"), kTagCopyFailed},
     };
     for (const auto& [xml, code] : cases) EXPECT_EQ(RunTag(xml), Outcome(0, code)) << xml;
-    for (const wchar_t* name : {L"nodir", L"out1.txt", L"out2.txt", L"out3.txt", L"out4.txt", L"out5.txt"}) {
+    for (const wchar_t* name : {L"nodir", L"out1.txt", L"out2.txt", L"out3.txt"}) {
         EXPECT_FALSE(Exists(dir / name)) << base::WideToUtf8(name);
     }
 }
 
 TEST(TagMacros, BothActionsExpandMacroPaths) {
     std::wstring temp;
-    ASSERT_TRUE(removal::ExpandEnvVar(L"%TEMP%", temp));
-    const std::wstring name = L"uninst_tagmacro_" + std::to_wstring(::GetCurrentProcessId());
-    const std::wstring dir = temp + L"\\" + name + L"\\";
-    ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
-    struct Cleanup {
-        std::wstring dir;
-        ~Cleanup() { RemoveTree(dir); }
-    } cleanup{dir};
+    ASSERT_TRUE(removal::ExpandEnvVar(L"%TEMP%\\", temp));
+    const TempDir inTemp(L"tagmacro", temp);
+    const std::wstring& dir = inTemp.path();
+    const std::wstring name = dir.substr(temp.size(), dir.size() - temp.size() - 1);
     ASSERT_TRUE(WriteBytes(dir + L"in.txt", "macro copy"));
     EXPECT_EQ(RunTag(CopyXml(L"%TEMP%/" + name + L"/in.txt", L"%TEMP%\\" + name + L"\\\\out.txt")), Outcome(1, 0));
     EXPECT_EQ(ReadBytes(dir + L"out.txt"), "macro copy");

@@ -24,17 +24,6 @@ ChildProcess Sleeper(const TempDir& dir, const std::wstring& arguments) {
     return StartSleeperCopy(dir.path(), L"sleeper.exe", L"--ms 60000 " + arguments);
 }
 
-std::vector<std::wstring> NamesStartingWith(const std::wstring& dir, const std::wstring& prefix) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry = {};
-    base::unique_find find(::FindFirstFileW((dir + prefix + L"*").c_str(), &entry));
-    if (find) {
-        do names.push_back(dir + entry.cFileName);
-        while (::FindNextFileW(find.get(), &entry));
-    }
-    return names;
-}
-
 // Undoes the restart registration of every moved-aside file, also when a test fails.
 struct PendingCleanup {
     std::vector<std::wstring> paths;
@@ -60,7 +49,7 @@ TEST(FileDelete, FreeAndReadOnlyFilesGoAtOnceMissingFileIsFalse) {
         ASSERT_TRUE(::SetFileAttributesW(file.c_str(), attributes));
         EXPECT_TRUE(DeleteFileOrDefer(file));
         EXPECT_FALSE(Exists(file));
-        EXPECT_TRUE(NamesStartingWith(dir.path(), L"a.txt_").empty());
+        EXPECT_TRUE(NamesIn(dir.path(), L"a.txt_*").empty());
         EXPECT_FALSE(IsPendingDeletion(file));
     }
     EXPECT_FALSE(DeleteFileOrDefer(dir / L"missing.txt"));
@@ -81,9 +70,9 @@ TEST(FileDelete, LoadedLibraryIsMovedAsideAndGoesWithTheRestart) {
         EXPECT_TRUE(DeleteFileOrDefer(library));
         const DWORD after = ::GetTickCount();
         EXPECT_FALSE(Exists(library));
-        const auto names = NamesStartingWith(dir.path(), std::wstring(kLockedLibrary) + L"_");
+        const auto names = NamesIn(dir.path(), std::wstring(kLockedLibrary) + L"_*");
         ASSERT_EQ(names.size(), 1u);
-        moved = names[0];
+        moved = dir / names[0];
         cleanup.paths.push_back(moved);
         bool nameMatchesTick = false;
         for (DWORD tick = before; tick - before <= after - before; ++tick) {
@@ -112,7 +101,7 @@ TEST(FileDelete, FileHeldWithoutDeleteSharingStays) {
     ASSERT_TRUE(sleeper.Running());
     EXPECT_FALSE(DeleteFileOrDefer(file));
     EXPECT_EQ(ReadBytes(file), "held");
-    EXPECT_TRUE(NamesStartingWith(dir.path(), L"held.dat_").empty());
+    EXPECT_TRUE(NamesIn(dir.path(), L"held.dat_*").empty());
     EXPECT_FALSE(IsPendingDeletion(file));
 }
 
@@ -153,8 +142,9 @@ TEST(FileDelete, TreeKeepsLockedFileMovedAsideAndDirectoryUntilRestart) {
     ASSERT_TRUE(sleeper.Running());
     PendingCleanup cleanup;
     EXPECT_TRUE(DeleteDirectoryTree(root));
-    cleanup.paths = NamesStartingWith(root, std::wstring(kLockedLibrary) + L"_");
-    ASSERT_EQ(cleanup.paths.size(), 1u);
+    const auto names = NamesIn(root, std::wstring(kLockedLibrary) + L"_*");
+    ASSERT_EQ(names.size(), 1u);
+    cleanup.paths = {root + names[0]};
     EXPECT_TRUE(IsPendingDeletion(cleanup.paths[0]));
     EXPECT_FALSE(Exists(root + L"free.txt"));
     EXPECT_TRUE(Exists(root));
@@ -171,17 +161,11 @@ TEST(FileDelete, LinksInsideTreeAreNeverEntered) {
     ASSERT_TRUE(::CreateDirectoryW(root.c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryW((root + L"sub").c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(root + L"sub\\own.txt", "own"));
-    struct LinkGuard {
-        std::vector<std::wstring> links;
-        ~LinkGuard() {
-            for (const auto& link : links) RemoveSymbolicLink(link);
-        }
-    } guard{{root + L"sub\\dirlink", dir / L"toplink"}};
-    // Links to directories only: Wine cannot make a link to a file (see MakeSymbolicLink).
-    ASSERT_TRUE(MakeSymbolicLink(guard.links[0], outside.path(), true));
-    ASSERT_TRUE(MakeSymbolicLink(guard.links[1], outside.path(), true));
+    ScopedLinks links;  // to directories only (see ScopedLinks)
+    ASSERT_TRUE(links.Make(root + L"sub\\dirlink", outside.path()));
+    ASSERT_TRUE(links.Make(dir / L"toplink", outside.path()));
     EXPECT_TRUE(DeleteDirectoryTree(root));
-    EXPECT_TRUE(DeleteDirectoryTree(guard.links[1] + L"\\"));  // a link handed in as the tree itself
+    EXPECT_TRUE(DeleteDirectoryTree(dir / L"toplink\\"));  // a link handed in as the tree itself
     EXPECT_EQ(ReadBytes(outside / L"precious.txt"), "keep");
     EXPECT_TRUE(::GetFileAttributesW((outside / L"precious.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(ReadBytes(outside / L"inner\\deep.txt"), "keep");

@@ -79,8 +79,6 @@ TEST(ProcessControl, KillProcessesByPathIgnoresCase) {
     EXPECT_EQ(KillProcessesByPath(dir.path() + L"Target.exe"), kKillResultNoneTerminated);
     EXPECT_EQ(KillProcessesByPath(dir.path() + L"Other"), kKillResultNoneTerminated);  // whole path only
     EXPECT_EQ(KillProcessesByPath(L""), kKillResultNoPath);
-    EXPECT_EQ(kKillResultNoneTerminated, static_cast<HRESULT>(0x80004005));
-    EXPECT_EQ(kKillResultNoPath, static_cast<HRESULT>(0x80070057));
     EXPECT_TRUE(other.Running());
 }
 
@@ -136,16 +134,7 @@ TEST(ProcessControl, OsVersionClassTable) {
     };
     EXPECT_EQ(ClassifyOsVersion(OsVersionFacts{}), kOsUnknown);
     for (const auto& c : cases) {
-        OsVersionFacts f;
-        f.queried = true;
-        f.platformId = c.v[0];
-        f.major = c.v[1];
-        f.minor = c.v[2];
-        f.build = c.v[3];
-        f.workstation = c.v[4] != 0;
-        f.trueMajor = c.v[5];
-        f.trueMinor = c.v[6];
-        f.trueBuild = c.v[7];
+        const OsVersionFacts f{true, c.v[0], c.v[1], c.v[2], c.v[3], c.v[4] != 0, c.v[5], c.v[6], c.v[7]};
         EXPECT_EQ(ClassifyOsVersion(f), c.expected) << c.v[0] << " " << c.v[1] << "." << c.v[2] << " " << c.v[5];
     }
 }
