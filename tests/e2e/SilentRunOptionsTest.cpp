@@ -13,8 +13,7 @@
 namespace {
 
 using namespace silent_run;
-using testing_support::Exists;
-using testing_support::ReadLines;
+using namespace testing_support;
 
 constexpr DWORD kSectionBytes = 4;
 // About 150 KB of nested start tags: a recursive parse of it exhausts the stack.

@@ -18,10 +18,7 @@
 namespace {
 
 using namespace silent_run;
-using testing_support::Exists;
-using testing_support::ReadBytes;
-using testing_support::TempDir;
-using testing_support::WriteBytes;
+using namespace testing_support;
 
 constexpr UINT kWesternCodePage = 1252;
 constexpr char kUserBytes[] = "the user's own";

@@ -18,9 +18,7 @@ namespace {
 
 using namespace wizard_driver;
 using silent_run::kQuiet;
-using testing_support::ChildProcess;
-using testing_support::Exists;
-using testing_support::WaitUntil;
+using namespace testing_support;
 
 using Code = std::pair<std::string, std::string>;  // (uninstall, reason) of a report
 using Codes = std::vector<Code>;
@@ -145,11 +143,7 @@ TEST(WizardTest, FirstPageWaysOutReportOnceAndRemoveNothing) {
         SCOPED_TRACE(c.name);
         ::DeleteFileW((run.logs() + L"qsdxbase_reports.jsonl").c_str());
         if (c.withoutProductName) {
-            std::string manifest = testing_support::ReadBytes(run.dir() + sample::kManifestName);
-            const size_t at = manifest.find(" MsgTip=\"");
-            ASSERT_NE(at, std::string::npos);
-            manifest.erase(at, manifest.find('"', at + 9) + 1 - at);
-            ASSERT_TRUE(testing_support::WriteBytes(run.dir() + sample::kManifestName, manifest));
+            ASSERT_TRUE(silent_run::ReplaceInFile(run.dir() + sample::kManifestName, " MsgTip=\"Lumenox Viewer\"", ""));
         }
         run.Start();
         HWND wizard = run.Wizard();

@@ -11,9 +11,7 @@
 #include "support/TestSupport.h"
 
 using namespace removal;
-using testing_support::BinDir;
-using testing_support::ReadLines;
-using testing_support::TempDir;
+using namespace testing_support;
 
 namespace {
 

@@ -11,21 +11,14 @@
 #include "base/platform.h"
 
 using namespace removal;
-using testing_support::BinDir;
-using testing_support::ChildProcess;
-using testing_support::NativeBinDir;
-using testing_support::StartSleeperCopy;
-using testing_support::TempDir;
+using namespace testing_support;
 
 namespace {
 
 constexpr DWORD kExitWaitMs = 5000;
 
 // Wine frees a process object a moment after its last handle closes.
-template <typename Condition>
-void PollWhile(Condition condition) {
-    for (int i = 0; i < 100 && condition(); ++i) ::Sleep(10);
-}
+constexpr DWORD kProcessGoneMs = 1000;
 
 }  // namespace
 
@@ -55,7 +48,7 @@ TEST(ProcessControl, ImagePathsOfAChild) {
         EXPECT_EQ(std::wstring(raw).rfind(L"\\Device\\", 0), 0u);
         const DWORD id = child.id();
         child = ChildProcess();
-        PollWhile([&] { return !GetProcessPathById(id).empty(); });
+        testing_support::WaitUntil([&] { return GetProcessPathById(id).empty(); }, kProcessGoneMs);
         EXPECT_EQ(GetProcessPathById(id), L"");
         EXPECT_EQ(GetParentProcessId(id), kNoParentProcess);
         EXPECT_EQ(resolver.GetImagePathById(id), L"");
@@ -174,6 +167,6 @@ TEST(ProcessControl, TerminateAndPrivilege) {
     EXPECT_TRUE(child.WaitExit(kExitWaitMs));
     const DWORD id = child.id();
     child = ChildProcess();
-    PollWhile([&] { return TerminateProcessById(id); });
+    testing_support::WaitUntil([&] { return !TerminateProcessById(id); }, kProcessGoneMs);
     EXPECT_FALSE(TerminateProcessById(id));
 }

@@ -133,7 +133,6 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
             break;
         }
     }
-    result.elapsedMs = ::GetTickCount() - start;
     result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
     return result;
 }

@@ -44,7 +44,6 @@ struct ProcessResult {
     bool started = false;
     bool finished = false;
     DWORD exitCode = 0;
-    DWORD elapsedMs = 0;
     std::string output;  // standard output, carriage returns dropped
 };
 // Starts a program with arguments, its standard output captured, and waits up

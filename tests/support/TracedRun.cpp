@@ -152,7 +152,6 @@ TracedRun RunTraced(const std::wstring& program, const std::wstring& arguments, 
         ::DebugActiveProcessStop(pi.dwProcessId);
         ::WaitForSingleObject(process.get(), INFINITE);
     }
-    run.elapsedMs = ::GetTickCount() - start;
     return run;
 }
 
