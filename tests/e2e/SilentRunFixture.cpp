@@ -23,11 +23,6 @@ constexpr DWORD kScriptDoneWaitMs = 10000;
 constexpr DWORD kHoldWaitMs = 10000;
 constexpr DWORD kPollMs = 50;
 
-std::wstring WithoutTrailingSeparator(std::wstring path) {
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    return path;
-}
-
 // The step whose run the trace mark ends: "uninst: step N" ends step N-1.
 constexpr int kNotAStep = -1;
 int StepEndedBy(const std::string& trace) {
@@ -47,12 +42,6 @@ std::string JsonString(const std::string& text, size_t& pos) {
 }
 
 }  // namespace
-
-std::vector<std::string> ReportRecord::names() const {
-    std::vector<std::string> out;
-    for (const auto& field : fields) out.push_back(field.first);
-    return out;
-}
 
 std::string ReportRecord::value(const std::string& name) const {
     for (const auto& field : fields) {
@@ -132,7 +121,7 @@ void WaitForScriptsToFinish(const std::wstring& tempDir) {
 }
 
 SilentRun::SilentRun(const std::wstring& setupOptions, const std::wstring& dirName)
-    : installation_(setupOptions + L" --log-dir \"" + WithoutTrailingSeparator(logs_.path()) + L"\"", dirName) {}
+    : installation_(setupOptions + L" --log-dir \"" + logs_.path().substr(0, logs_.path().size() - 1) + L"\"", dirName) {}
 
 SilentRun::~SilentRun() {
     WaitForScriptsToFinish(temp_.path());
@@ -205,10 +194,11 @@ bool SilentRun::WaitForDirectoryGone(DWORD timeoutMs) const {
     return testing_support::WaitUntil([&] { return !testing_support::Exists(installation_.dir()); }, timeoutMs);
 }
 
-void SilentRun::ExpectRemoved() const {
-    ASSERT_TRUE(WaitForDirectoryGone());
+std::string SilentRun::ExpectRemoved(DWORD timeoutMs) const {
+    EXPECT_TRUE(WaitForDirectoryGone(timeoutMs));
     const auto check = installation_.CheckRemoved();
     EXPECT_EQ(check.exitCode, 0u) << check.output;
+    return check.output;
 }
 
 }  // namespace silent_run

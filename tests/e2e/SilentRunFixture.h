@@ -25,7 +25,6 @@ namespace silent_run {
 struct ReportRecord {
     std::string table;
     std::vector<std::pair<std::string, std::string>> fields;  // name, value (numbers as decimal text)
-    std::vector<std::string> names() const;
     std::string value(const std::string& name) const;  // "" when absent
 };
 std::vector<ReportRecord> ParseReports(const std::string& jsonLines);
@@ -94,8 +93,8 @@ public:
     // Waits until the installation directory is gone; false on time-out.
     bool WaitForDirectoryGone(DWORD timeoutMs = kScriptWaitMs) const;
     // Waits for the self-removal script, then asks the installer whether
-    // everything listed went (failing the test with its account if not).
-    void ExpectRemoved() const;
+    // everything listed went (failing the test with its account if not); the account.
+    std::string ExpectRemoved(DWORD timeoutMs = kScriptWaitMs) const;
 
 private:
     std::map<std::wstring, std::string> ReadLogs() const;

@@ -83,18 +83,15 @@ private:
 
 // The window's whole rectangle is its client area, centred on the work area.
 void ExpectFramelessAndCentred(HWND window) {
-    RECT bounds = {};
-    RECT client = {};
-    RECT area = {};
+    RECT bounds = {}, client = {}, area = {};
     ::GetWindowRect(window, &bounds);
     ::GetClientRect(window, &client);
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    EXPECT_EQ(bounds.right - bounds.left, kWizardSize.cx);
-    EXPECT_EQ(bounds.bottom - bounds.top, kWizardSize.cy);
-    EXPECT_EQ(client.right, kWizardSize.cx);
-    EXPECT_EQ(client.bottom, kWizardSize.cy);
-    EXPECT_EQ(bounds.left, area.left + (area.right - area.left - kWizardSize.cx) / 2);
-    EXPECT_EQ(bounds.top, area.top + (area.bottom - area.top - kWizardSize.cy) / 2);
+    const LONG left = area.left + (area.right - area.left - kWizardSize.cx) / 2;
+    const LONG top = area.top + (area.bottom - area.top - kWizardSize.cy) / 2;
+    EXPECT_EQ((std::vector<LONG>{bounds.left, bounds.top, bounds.right, bounds.bottom, client.right, client.bottom}),
+              (std::vector<LONG>{left, top, left + kWizardSize.cx, top + kWizardSize.cy, kWizardSize.cx,
+                                 kWizardSize.cy}));
 }
 
 // A close request and Esc minimise; the window comes back and stays.
@@ -105,12 +102,6 @@ void ExpectCloseAndEscMinimise(HWND wizard) {
     PressKey(wizard, VK_ESCAPE);
     EXPECT_TRUE(WaitMinimised(wizard));
     EXPECT_TRUE(Restore(wizard));
-}
-
-std::wstring Caption(HWND window) {
-    wchar_t text[256] = {};
-    ::GetWindowTextW(window, text, 256);
-    return text;
 }
 
 // The first paint can take a moment: the banner is decoded first.
@@ -148,7 +139,9 @@ TEST(WizardTest, FirstPageWaysOutReportOnceAndRemoveNothing) {
         run.Start();
         HWND wizard = run.Wizard();
         ASSERT_NE(wizard, nullptr);
-        EXPECT_EQ(Caption(wizard), c.withoutProductName ? L"" : L"Lumenox Viewer");
+        wchar_t caption[64] = {};
+        ::GetWindowTextW(wizard, caption, ARRAYSIZE(caption));
+        EXPECT_STREQ(caption, c.withoutProductName ? L"" : L"Lumenox Viewer");
         ExpectFramelessAndCentred(wizard);
         ASSERT_TRUE(WaitForPaint(wizard));
         EXPECT_TRUE(NearColour(ClientPixel(wizard, kFrameBottom), kFrameOnWhite));
@@ -194,9 +187,7 @@ TEST(WizardTest, CloseWaitsOnTheProgressPageAndTheFarewellCloseEndsTheRun) {
     EXPECT_EQ(run.ExitCode(), 0u);
     EXPECT_EQ(run.ReportCodes(), (Codes{kClosed, kClosed, kRemoved, kClosed}));
     EXPECT_TRUE(Exists(run.logs() + L"lumenox_db_after.dat"));
-    ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
-    const auto check = run.installation().CheckRemoved();
-    EXPECT_EQ(check.exitCode, 0u) << check.output;
+    run.ExpectRemoved(kScriptWaitMs);
 }
 
 TEST(WizardTest, WithoutTheManifestTheBarRunsToTheEndAndCloseEndsTheWizard) {

@@ -102,11 +102,11 @@ TEST(FileDelete, LoadedLibraryIsMovedAsideAndGoesWithTheRestart) {
         ASSERT_EQ(names.size(), 1u);
         moved = dir / names[0];
         cleanup.paths.push_back(moved);
-        bool nameMatchesTick = false;
+        bool named = false;  // after a tick of the call
         for (DWORD tick = before; tick - before <= after - before; ++tick) {
-            nameMatchesTick = nameMatchesTick || moved == DeferredDeleteName(library, tick);
+            named = named || moved == DeferredDeleteName(library, tick);
         }
-        EXPECT_TRUE(nameMatchesTick) << base::WideToUtf8(moved);
+        EXPECT_TRUE(named) << base::WideToUtf8(moved);
         ASSERT_TRUE(IsPendingDeletion(moved));
     }
     ASSERT_TRUE(Exists(moved)) << "only the restart may delete it";

@@ -277,34 +277,25 @@ TEST(FileListedItems, InstalledFilesRemovalKeepsUnnamedDirectoryAndUnlistedFiles
     g_allUsersDesktop.clear();
     g_userDesktop.clear();
     // The manifest goes whether or not it lists itself; when it does, the
-    // directory pass must still see the directory list.
-    for (const bool listsItself : {false, true}) {
-        SCOPED_TRACE(listsItself);
+    // directory pass must still see the directory list. When the run holds it
+    // open with read sharing only, it can be neither deleted nor renamed and
+    // stays for the self-removal script.
+    for (const auto& [listsItself, held] : {std::pair{false, false}, std::pair{true, false}, std::pair{false, true}}) {
+        SCOPED_TRACE(std::to_string(listsItself) + " " + std::to_string(held));
         Installation inst(L"Viewer");
         ASSERT_TRUE(inst.Files({L"plugins\\", L"plugins\\p.dll", L"a.dll", L"unlisted.txt"}));
         ASSERT_TRUE(inst.Manifest(Items(listsItself ? std::vector<std::wstring>{L"installconfig.xml", L"a.dll"}
                                                     : std::vector<std::wstring>{L"a.dll"}),
                                   Items({L"plugins"})));
+        base::unique_hfile manifest;
+        if (held) {
+            manifest.reset(::CreateFileW((inst.dir + L"installconfig.xml").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                         nullptr, OPEN_EXISTING, 0, nullptr));
+        }
         RemoveInstalled(inst.dir);
-        EXPECT_FALSE(Exists(inst.dir + L"installconfig.xml"));
+        EXPECT_EQ(Exists(inst.dir + L"installconfig.xml"), held);
         EXPECT_FALSE(Exists(inst.dir + L"a.dll"));
         EXPECT_FALSE(Exists(inst.dir + L"plugins"));
         EXPECT_TRUE(Exists(inst.dir + L"unlisted.txt"));
     }
-}
-
-TEST(FileListedItems, ManifestHeldOpenStays) {
-    // The run keeps the manifest open with read sharing only; then it can be
-    // neither deleted nor renamed and stays for the self-removal script.
-    Installation inst(L"Viewer");
-    ASSERT_TRUE(inst.Files({L"a.dll"}));
-    ASSERT_TRUE(inst.Manifest(Items({L"a.dll"}), ""));
-    base::unique_hfile held(::CreateFileW((inst.dir + L"installconfig.xml").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held.valid());
-    g_allUsersDesktop.clear();
-    g_userDesktop.clear();
-    RemoveInstalled(inst.dir);
-    EXPECT_FALSE(Exists(inst.dir + L"a.dll"));
-    EXPECT_TRUE(Exists(inst.dir + L"installconfig.xml"));
 }

@@ -125,56 +125,42 @@ TEST(ParseRootKeyName, MapsLongAndShortNamesInAnyCase) {
 }
 
 TEST(RemoveShellVerbs, DeletesTheViewersVerbsOfTableExtensionsOnly) {
-    const auto verbPath = [](const std::wstring& extension, const std::wstring& verb) {
-        return L"SystemFileAssociations\\" + extension + L"\\Shell\\" + verb;
-    };
+    const auto shell = [](const std::wstring& ext) { return L"SystemFileAssociations\\" + ext + L"\\Shell"; };
     // The table's first and last extensions and two between: the walk goes on
     // past extensions the prefix has no key for.
     const std::wstring extensions[] = {removal::kShellVerbExtensions.front(), L".png", L".tif",
                                        removal::kShellVerbExtensions.back()};
-    const std::wstring foreign = verbPath(L".qlxnotours", removal::kShellVerbNames[0]);
-    const std::wstring bareName = verbPath(L".jpg", L"lumenox0_open");  // the name without its leading blanks
-    const std::wstring verb64 = verbPath(L".tif", removal::kShellVerbNames[2]);
+    const std::wstring foreign = shell(L".qlxnotours") + L"\\" + removal::kShellVerbNames[0];
+    const std::wstring bareName = shell(L".jpg") + L"\\lumenox0_open";  // the name without its leading blanks
     // Extension keys the prefix already had keep their other content; new ones go whole.
     ScopedKeys cleanup;
     for (const std::wstring& extension : {extensions[0], extensions[1], extensions[2], extensions[3],
                                           std::wstring(L".jpg"), std::wstring(L".qlxnotours")}) {
-        for (const REGSAM view : {kView32, kView64}) {
-            if (!KeyExists(HKEY_CLASSES_ROOT, L"SystemFileAssociations\\" + extension, view)) {
-                cleanup.Track(HKEY_CLASSES_ROOT, L"SystemFileAssociations\\" + extension, view);
-            }
-        }
+        const std::wstring key = L"SystemFileAssociations\\" + extension;
+        if (!KeyExists(HKEY_CLASSES_ROOT, key, kView32)) cleanup.Track(HKEY_CLASSES_ROOT, key, kView32);
     }
-    for (const std::wstring& path : {foreign, bareName}) cleanup.Track(HKEY_CLASSES_ROOT, path, kView32);
+    for (const std::wstring& decoy : {foreign, bareName}) {
+        cleanup.Track(HKEY_CLASSES_ROOT, decoy, kView32);
+        ASSERT_TRUE(CreateKey(HKEY_CLASSES_ROOT, decoy + L"\\command", kView32));
+    }
     for (const std::wstring& extension : extensions) {
         for (const wchar_t* verb : removal::kShellVerbNames) {
-            cleanup.Track(HKEY_CLASSES_ROOT, verbPath(extension, verb), kView32);
-            ASSERT_TRUE(CreateKey(HKEY_CLASSES_ROOT, verbPath(extension, verb) + L"\\command", kView32));
+            cleanup.Track(HKEY_CLASSES_ROOT, shell(extension) + L"\\" + verb, kView32);
+            // A verb with deeper nesting goes as a whole.
+            ASSERT_TRUE(
+                CreateKey(HKEY_CLASSES_ROOT, shell(extension) + L"\\" + verb + L"\\command\\deeper", kView32));
         }
     }
-    // A verb with deeper nesting goes as a whole.
-    ASSERT_TRUE(CreateKey(HKEY_CLASSES_ROOT, verbPath(L".png", removal::kShellVerbNames[0]) + L"\\command\\deeper",
-                          kView32));
-    ASSERT_TRUE(CreateKey(HKEY_CLASSES_ROOT, bareName + L"\\command", kView32));
-    ASSERT_TRUE(CreateKey(HKEY_CLASSES_ROOT, foreign + L"\\command", kView32));
-    // The same verb in the 64-bit view. 64-bit Windows shares SystemFileAssociations
-    // between the views, so there it is the key above and goes with it; Wine keeps
-    // the 32-bit view apart (Wow6432Node), where the 64-bit key must survive.
-    const bool viewsShared = KeyExists(HKEY_CLASSES_ROOT, verb64, kView64);
-    cleanup.Track(HKEY_CLASSES_ROOT, verb64, kView64);
-    ASSERT_TRUE(CreateKey(HKEY_CLASSES_ROOT, verb64 + L"\\command", kView64));
     removal::RemoveShellVerbs();
     for (const std::wstring& extension : extensions) {
         SCOPED_TRACE(base::WideToUtf8(extension));
         for (const wchar_t* verb : removal::kShellVerbNames) {
-            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, verbPath(extension, verb), kView32));
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, shell(extension) + L"\\" + verb, kView32));
         }
-        // Only the verbs go; the extension's Shell key stays.
-        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"SystemFileAssociations\\" + extension + L"\\Shell", kView32));
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, shell(extension), kView32));  // only the verbs go
     }
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, bareName + L"\\command", kView32));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, foreign + L"\\command", kView32));
-    EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, verb64 + L"\\command", kView64), !viewsShared);
 }
 
 namespace {

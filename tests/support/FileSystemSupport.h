@@ -1,5 +1,5 @@
-// Test helpers for file removal: shell links, symbolic links, the pending
-// restart operations of the platform, and directories beside the test program.
+// Test helpers for file removal: shell links, symbolic links and the pending
+// restart operations of the platform.
 #pragma once
 
 #include <windows.h>

@@ -84,8 +84,6 @@ bool ScopedTestService::WaitUntilGone() const {
     });
 }
 
-RecordingShell::RecordingShell() = default;
-
 manifest::ShellEnvironment RecordingShell::environment() const {
     manifest::ShellEnvironment env;
     const std::wstring desktop = desktop_.path();

@@ -63,7 +63,6 @@ struct VerbRequest {
 // recorded instead of reaching the shell.
 class RecordingShell {
 public:
-    RecordingShell();
     const std::wstring& desktop() const { return desktop_.path(); }
     const std::wstring& programs() const { return programs_.path(); }
     const std::vector<VerbRequest>& requests() const { return *requests_; }

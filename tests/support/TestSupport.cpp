@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <sstream>
 
 #include "SampleLayout.h"
 #include "base/platform.h"
@@ -139,15 +140,10 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
 
 std::vector<std::string> ReadLines(const std::wstring& path) {
     std::vector<std::string> lines;
-    const std::string text = ReadBytes(path);
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
+    std::istringstream text(ReadBytes(path));
+    for (std::string line; std::getline(text, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(line);
-        pos = end + 1;
     }
     return lines;
 }
