@@ -126,8 +126,7 @@ TEST(ParseRootKeyName, MapsLongAndShortNamesInAnyCase) {
 
 TEST(RemoveShellVerbs, DeletesTheViewersVerbsOfTableExtensionsOnly) {
     const auto shell = [](const std::wstring& ext) { return L"SystemFileAssociations\\" + ext + L"\\Shell"; };
-    // The table's first and last extensions and two between: the walk goes on
-    // past extensions the prefix has no key for.
+    // The table's first and last extensions and two between.
     const std::wstring extensions[] = {removal::kShellVerbExtensions.front(), L".png", L".tif",
                                        removal::kShellVerbExtensions.back()};
     const std::wstring foreign = shell(L".qlxnotours") + L"\\" + removal::kShellVerbNames[0];
