@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/text.h"
+
 // The measurement walks the text the way TinyXML's parser does (same skips,
 // same entity and multi-byte rules, same places where it gives up), but with
 // an explicit list of open elements instead of recursion. Where the parser
@@ -19,9 +21,9 @@ namespace {
 constexpr size_t kNone = static_cast<size_t>(-1);
 
 constexpr unsigned char kFirstNonAsciiLetter = 127;  // the parser counts every byte from here on as a letter
-constexpr unsigned char kTwoByteLeadFirst = 0xC2;
-constexpr unsigned char kThreeByteLeadFirst = 0xE0;
-constexpr unsigned char kFourByteLeadFirst = 0xF0;
+constexpr unsigned char kTwoByteLeadFirst = 0xC2;  // the parser takes no overlong two-byte leads
+constexpr unsigned char kThreeByteLeadFirst = utf8::kThreeByteLead;
+constexpr unsigned char kFourByteLeadFirst = utf8::kFourByteLead;
 constexpr unsigned char kFourByteLeadLast = 0xF4;
 constexpr unsigned char kMarkLead = 0xEF;
 constexpr unsigned char kBomSecond = 0xBB;
@@ -91,8 +93,8 @@ int HexDigitValue(char c) {
 // values it cannot encode).
 void AppendUtf8(uint32_t code, std::string& out) {
     constexpr uint32_t kOneByteEnd = 0x80, kTwoByteEnd = 0x800, kThreeByteEnd = 0x10000, kFourByteEnd = 0x200000;
-    constexpr unsigned char kFirstMarks[] = {0x00, 0x00, 0xC0, 0xE0, 0xF0};
-    constexpr uint32_t kContinuationBits = 0x3F, kContinuationMark = 0x80, kBitsPerContinuation = 6;
+    constexpr unsigned char kFirstMarks[] = {0x00, 0x00, utf8::kTwoByteLead, utf8::kThreeByteLead, utf8::kFourByteLead};
+    using utf8::kBitsPerContinuation, utf8::kContinuationBits, utf8::kContinuationMark;
     size_t length = 0;
     if (code < kOneByteEnd) {
         length = 1;

@@ -6,6 +6,20 @@
 
 namespace base {
 
+// UTF-8 byte patterns for the readers that decode by hand: the marks of the
+// lead bytes (with the masks that select them) and of continuation bytes,
+// which carry six bits each.
+namespace utf8 {
+constexpr unsigned char kContinuationMark = 0x80;  // also the first byte that is not ASCII
+constexpr unsigned char kContinuationBits = 0x3F;
+constexpr int kBitsPerContinuation = 6;
+constexpr unsigned char kTwoByteLead = 0xC0;
+constexpr unsigned char kTwoByteLeadMask = 0xE0;
+constexpr unsigned char kThreeByteLead = 0xE0;
+constexpr unsigned char kThreeByteLeadMask = 0xF0;
+constexpr unsigned char kFourByteLead = 0xF0;
+}  // namespace utf8
+
 std::wstring Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(std::wstring_view wide);
 std::wstring ToLowerInvariant(std::wstring_view text);

@@ -3,37 +3,26 @@
 #include <cstdint>
 
 #include "base/XmlConfigDocument.h"
+#include "base/text.h"
 #include "removal/Service.h"
 
 namespace manifest {
-namespace {
-
-constexpr unsigned char kAsciiLimit = 0x80;
-constexpr unsigned char kTwoByteLeadMask = 0xE0;
-constexpr unsigned char kTwoByteLead = 0xC0;
-constexpr unsigned char kThreeByteLeadMask = 0xF0;
-constexpr unsigned char kThreeByteLead = 0xE0;
-constexpr unsigned char kTwoByteLeadBits = 0x1F;
-constexpr unsigned char kThreeByteLeadBits = 0x0F;
-constexpr unsigned char kContinuationBits = 0x3F;
-constexpr int kContinuationShift = 6;
-
-}  // namespace
 
 std::wstring DecodeUtf8Bmp(std::string_view bytes) {
+    using namespace base::utf8;
     std::wstring out;
     size_t i = 0;
     while (i < bytes.size()) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
         uint32_t code = 0;
         size_t continuations = 0;
-        if (lead < kAsciiLimit) {
+        if (lead < kContinuationMark) {
             code = lead;
         } else if ((lead & kTwoByteLeadMask) == kTwoByteLead) {
-            code = lead & kTwoByteLeadBits;
+            code = lead & static_cast<unsigned char>(~kTwoByteLeadMask);
             continuations = 1;
         } else if ((lead & kThreeByteLeadMask) == kThreeByteLead) {
-            code = lead & kThreeByteLeadBits;
+            code = lead & static_cast<unsigned char>(~kThreeByteLeadMask);
             continuations = 2;
         } else {
             break;
@@ -41,7 +30,7 @@ std::wstring DecodeUtf8Bmp(std::string_view bytes) {
         if (i + continuations >= bytes.size()) break;  // cut off by the end of the text
         // Continuation bytes contribute their low six bits whatever their top bits.
         for (size_t k = 1; k <= continuations; ++k) {
-            code = (code << kContinuationShift) | (static_cast<unsigned char>(bytes[i + k]) & kContinuationBits);
+            code = (code << kBitsPerContinuation) | (static_cast<unsigned char>(bytes[i + k]) & kContinuationBits);
         }
         if (code == 0) break;
         out.push_back(static_cast<wchar_t>(code));

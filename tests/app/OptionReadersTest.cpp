@@ -29,17 +29,14 @@ TEST(OptionReaders, FlagsFromTheManifestAndTheSwitches) {
         {nullptr, L"/s", true, false, false},
         {"<packet slice=\"1\"><installfile/></packet>", L"", true, false, false},
         {"<packet slice=\"01\"/>", L"", false, false, false},
-        {"<packet slice=\"1 \"/>", L"", false, false, false},
         {"<packet slice=\"1 \"/>", L"/s", true, false, false},
         {"<packet skip=\"1\"/>", L"", false, true, false},
         {"<packet skip=\"1\"/>", L"/s", true, false, false},
         {"<packet skip=\"1\"/>", L"anything", false, false, false},
-        {"<packet skip=\"true\"/>", L"", false, false, false},
         {"<packet reg_state=\"1\"/>", L"", false, false, true},
         {"<packet reg_state=\"1\"/>", L"/s", true, false, true},
         {"<packet reg_state=\"1\"/>", L"/s /unchange_reg", true, false, false},
         {"<packet reg_state=\"1\"/>", L"/unchange_registry", false, false, false},
-        {"<packet reg_state=\"0\"/>", L"", false, false, false},
         {"<packet skip=\"1\" slice=\"1\" reg_state=\"1\"", L"", false, false, false},  // malformed
         {"<install skip=\"1\" slice=\"1\" reg_state=\"1\"/>", L"", false, false, false},
     };

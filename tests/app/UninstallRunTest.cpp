@@ -12,11 +12,9 @@ using namespace app;
 
 namespace {
 DWORD ReadUserDword(const wchar_t* name) {
-    base::unique_hkey key;
     DWORD value = 0;
     DWORD size = sizeof(value);
-    ::RegOpenKeyExW(HKEY_CURRENT_USER, removal::kProductKeyPath, 0, KEY_READ, key.put());
-    ::RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+    ::RegGetValueW(HKEY_CURRENT_USER, removal::kProductKeyPath, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
     return value;
 }
 

@@ -8,7 +8,6 @@
 
 #include "SampleLayout.h"
 #include "base/text.h"
-#include "base/unique_any.h"
 #include "support/FileSystemSupport.h"
 
 namespace silent_run {
@@ -23,11 +22,6 @@ constexpr DWORD kRunTimeoutMs = 60000;
 constexpr DWORD kScriptDoneWaitMs = 10000;
 constexpr DWORD kHoldWaitMs = 10000;
 constexpr DWORD kPollMs = 50;
-
-std::wstring WithoutTrailingSeparator(std::wstring path) {
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    return path;
-}
 
 // The step whose run the trace mark ends: "uninst: step N" ends step N-1.
 constexpr int kNotAStep = -1;
@@ -48,23 +42,6 @@ std::string JsonString(const std::string& text, size_t& pos) {
 }
 
 }  // namespace
-
-std::vector<std::wstring> NamesIn(const std::wstring& dir, const wchar_t* pattern) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data = {};
-    base::unique_find find(::FindFirstFileW((dir + pattern).c_str(), &data));
-    if (!find) return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
-    } while (::FindNextFileW(find.get(), &data));
-    return names;
-}
-
-std::vector<std::string> ReportRecord::names() const {
-    std::vector<std::string> out;
-    for (const auto& field : fields) out.push_back(field.first);
-    return out;
-}
 
 std::string ReportRecord::value(const std::string& name) const {
     for (const auto& field : fields) {
@@ -103,11 +80,6 @@ std::wstring ShellFolder(int csidl) {
     return std::wstring(path) + L"\\";
 }
 
-bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
-    base::unique_hkey key;
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
-}
-
 uint32_t UserDword(const wchar_t* name) {
     DWORD value = 0;
     DWORD size = sizeof(value);
@@ -115,12 +87,6 @@ uint32_t UserDword(const wchar_t* name) {
                           &size) == ERROR_SUCCESS
                ? value
                : ~0u;
-}
-
-bool ServiceRegistered(const wchar_t* name) {
-    base::unique_sc_handle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    return base::unique_sc_handle(manager ? ::OpenServiceW(manager.get(), name, SERVICE_QUERY_STATUS) : nullptr)
-        .valid();
 }
 
 void ExpectInventory(const testing_support::SampleInstallation& installation,
@@ -155,7 +121,7 @@ void WaitForScriptsToFinish(const std::wstring& tempDir) {
 }
 
 SilentRun::SilentRun(const std::wstring& setupOptions, const std::wstring& dirName)
-    : installation_(setupOptions + L" --log-dir \"" + WithoutTrailingSeparator(logs_.path()) + L"\"", dirName) {}
+    : installation_(setupOptions + L" --log-dir \"" + logs_.path().substr(0, logs_.path().size() - 1) + L"\"", dirName) {}
 
 SilentRun::~SilentRun() {
     WaitForScriptsToFinish(temp_.path());
@@ -228,10 +194,11 @@ bool SilentRun::WaitForDirectoryGone(DWORD timeoutMs) const {
     return testing_support::WaitUntil([&] { return !testing_support::Exists(installation_.dir()); }, timeoutMs);
 }
 
-void SilentRun::ExpectRemoved() const {
-    ASSERT_TRUE(WaitForDirectoryGone());
+std::string SilentRun::ExpectRemoved(DWORD timeoutMs) const {
+    EXPECT_TRUE(WaitForDirectoryGone(timeoutMs));
     const auto check = installation_.CheckRemoved();
     EXPECT_EQ(check.exitCode, 0u) << check.output;
+    return check.output;
 }
 
 }  // namespace silent_run

@@ -25,20 +25,17 @@ namespace silent_run {
 struct ReportRecord {
     std::string table;
     std::vector<std::pair<std::string, std::string>> fields;  // name, value (numbers as decimal text)
-    std::vector<std::string> names() const;
     std::string value(const std::string& name) const;  // "" when absent
 };
 std::vector<ReportRecord> ParseReports(const std::string& jsonLines);
 
-// Names of the files (not directories) in `dir` matching `pattern`.
-std::vector<std::wstring> NamesIn(const std::wstring& dir, const wchar_t* pattern = L"*");
+using testing_support::KeyExists;
+using testing_support::NamesIn;
 
 // The platform as the tests look at it.
 std::wstring ShellFolder(int csidl);  // a shell folder, with a trailing backslash
-bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
 // A value of the current user's product key; ~0u when absent.
 uint32_t UserDword(const wchar_t* name);
-bool ServiceRegistered(const wchar_t* name);
 // Each field of the installer's inventory has the value given.
 void ExpectInventory(const testing_support::SampleInstallation& installation,
                      std::initializer_list<std::pair<const char*, const char*>> fields);
@@ -96,8 +93,8 @@ public:
     // Waits until the installation directory is gone; false on time-out.
     bool WaitForDirectoryGone(DWORD timeoutMs = kScriptWaitMs) const;
     // Waits for the self-removal script, then asks the installer whether
-    // everything listed went (failing the test with its account if not).
-    void ExpectRemoved() const;
+    // everything listed went (failing the test with its account if not); the account.
+    std::string ExpectRemoved(DWORD timeoutMs = kScriptWaitMs) const;
 
 private:
     std::map<std::wstring, std::string> ReadLogs() const;

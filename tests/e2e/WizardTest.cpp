@@ -18,9 +18,7 @@ namespace {
 
 using namespace wizard_driver;
 using silent_run::kQuiet;
-using testing_support::ChildProcess;
-using testing_support::Exists;
-using testing_support::WaitUntil;
+using namespace testing_support;
 
 using Code = std::pair<std::string, std::string>;  // (uninstall, reason) of a report
 using Codes = std::vector<Code>;
@@ -75,6 +73,8 @@ public:
         return WaitUntil([&] { return Log(L"qlumenoxutil.log").find("B.Run") != std::string::npos; }, kExitWaitMs);
     }
     void Release() const { ::DeleteFileW(hold_.c_str()); }
+    // The wizard of a run held in the removal; null when the installation, the hold or the start failed.
+    HWND StartHeld() { return installation().installed() && Hold() && Start() != 0 ? Wizard() : nullptr; }
 
 private:
     ChildProcess process_;
@@ -83,18 +83,15 @@ private:
 
 // The window's whole rectangle is its client area, centred on the work area.
 void ExpectFramelessAndCentred(HWND window) {
-    RECT bounds = {};
-    RECT client = {};
-    RECT area = {};
+    RECT bounds = {}, client = {}, area = {};
     ::GetWindowRect(window, &bounds);
     ::GetClientRect(window, &client);
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    EXPECT_EQ(bounds.right - bounds.left, kWizardSize.cx);
-    EXPECT_EQ(bounds.bottom - bounds.top, kWizardSize.cy);
-    EXPECT_EQ(client.right, kWizardSize.cx);
-    EXPECT_EQ(client.bottom, kWizardSize.cy);
-    EXPECT_EQ(bounds.left, area.left + (area.right - area.left - kWizardSize.cx) / 2);
-    EXPECT_EQ(bounds.top, area.top + (area.bottom - area.top - kWizardSize.cy) / 2);
+    const LONG left = area.left + (area.right - area.left - kWizardSize.cx) / 2;
+    const LONG top = area.top + (area.bottom - area.top - kWizardSize.cy) / 2;
+    EXPECT_EQ((std::vector<LONG>{bounds.left, bounds.top, bounds.right, bounds.bottom, client.right, client.bottom}),
+              (std::vector<LONG>{left, top, left + kWizardSize.cx, top + kWizardSize.cy, kWizardSize.cx,
+                                 kWizardSize.cy}));
 }
 
 // A close request and Esc minimise; the window comes back and stays.
@@ -105,12 +102,6 @@ void ExpectCloseAndEscMinimise(HWND wizard) {
     PressKey(wizard, VK_ESCAPE);
     EXPECT_TRUE(WaitMinimised(wizard));
     EXPECT_TRUE(Restore(wizard));
-}
-
-std::wstring Caption(HWND window) {
-    wchar_t text[256] = {};
-    ::GetWindowTextW(window, text, 256);
-    return text;
 }
 
 // The first paint can take a moment: the banner is decoded first.
@@ -143,16 +134,14 @@ TEST(WizardTest, FirstPageWaysOutReportOnceAndRemoveNothing) {
         SCOPED_TRACE(c.name);
         ::DeleteFileW((run.logs() + L"qsdxbase_reports.jsonl").c_str());
         if (c.withoutProductName) {
-            std::string manifest = testing_support::ReadBytes(run.dir() + sample::kManifestName);
-            const size_t at = manifest.find(" MsgTip=\"");
-            ASSERT_NE(at, std::string::npos);
-            manifest.erase(at, manifest.find('"', at + 9) + 1 - at);
-            ASSERT_TRUE(testing_support::WriteBytes(run.dir() + sample::kManifestName, manifest));
+            ASSERT_TRUE(silent_run::ReplaceInFile(run.dir() + sample::kManifestName, " MsgTip=\"Lumenox Viewer\"", ""));
         }
         run.Start();
         HWND wizard = run.Wizard();
         ASSERT_NE(wizard, nullptr);
-        EXPECT_EQ(Caption(wizard), c.withoutProductName ? L"" : L"Lumenox Viewer");
+        wchar_t caption[64] = {};
+        ::GetWindowTextW(wizard, caption, ARRAYSIZE(caption));
+        EXPECT_STREQ(caption, c.withoutProductName ? L"" : L"Lumenox Viewer");
         ExpectFramelessAndCentred(wizard);
         ASSERT_TRUE(WaitForPaint(wizard));
         EXPECT_TRUE(NearColour(ClientPixel(wizard, kFrameBottom), kFrameOnWhite));
@@ -171,11 +160,8 @@ TEST(WizardTest, FirstPageWaysOutReportOnceAndRemoveNothing) {
 
 TEST(WizardTest, CloseWaitsOnTheProgressPageAndTheFarewellCloseEndsTheRun) {
     WizardRun run(kQuiet);
-    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    ASSERT_TRUE(run.Hold());
-    run.Start();
-    HWND wizard = run.Wizard();
-    ASSERT_NE(wizard, nullptr);
+    HWND wizard = run.StartHeld();
+    ASSERT_NE(wizard, nullptr) << run.installation().installOutput();
     Click(wizard, kUninstallButton);
     ASSERT_TRUE(run.HeldInTheRemoval());
 
@@ -201,18 +187,13 @@ TEST(WizardTest, CloseWaitsOnTheProgressPageAndTheFarewellCloseEndsTheRun) {
     EXPECT_EQ(run.ExitCode(), 0u);
     EXPECT_EQ(run.ReportCodes(), (Codes{kClosed, kClosed, kRemoved, kClosed}));
     EXPECT_TRUE(Exists(run.logs() + L"lumenox_db_after.dat"));
-    ASSERT_TRUE(run.WaitForDirectoryGone(kScriptWaitMs));
-    const auto check = run.installation().CheckRemoved();
-    EXPECT_EQ(check.exitCode, 0u) << check.output;
+    run.ExpectRemoved(kScriptWaitMs);
 }
 
 TEST(WizardTest, WithoutTheManifestTheBarRunsToTheEndAndCloseEndsTheWizard) {
     WizardRun run(kQuiet);
-    ASSERT_TRUE(run.installation().installed()) << run.installation().installOutput();
-    ASSERT_TRUE(run.Hold());
-    run.Start();
-    HWND wizard = run.Wizard();
-    ASSERT_NE(wizard, nullptr);
+    HWND wizard = run.StartHeld();
+    ASSERT_NE(wizard, nullptr) << run.installation().installOutput();
     // Gone after the start: the removal cannot open it, and never asks for the farewell page.
     ASSERT_TRUE(::DeleteFileW((run.dir() + sample::kManifestName).c_str()));
     Click(wizard, kUninstallButton);

@@ -33,8 +33,6 @@ namespace fuzz {
 
 namespace {
 
-// ---- Shared pieces ------------------------------------------------------------
-
 std::wstring g_desktop;  // the workspace's desktop, for the desktop sweep
 
 removal::DesktopFolders WorkspaceDesktops() { return removal::DesktopFolders{g_desktop, g_desktop}; }
@@ -79,13 +77,10 @@ bool WalkDocument(base::XmlConfigDocument& doc, const std::wstring& directory) {
 }
 
 std::string Utf16Bytes(const std::wstring& text) {
-    const std::wstring withTerminator = text + L'\0';
-    return std::string(reinterpret_cast<const char*>(withTerminator.data()), withTerminator.size() * sizeof(wchar_t));
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
 }
 
 std::string DwordBytes(uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), sizeof(value)); }
-
-// ---- Install manifest -------------------------------------------------------------
 
 // Files of the sample installation laid down before each run, so that the
 // removal of listed items has something to take.
@@ -127,8 +122,6 @@ void RunManifest(const std::string& input, const Workspace& ws) {
     manifest::RemoveInstalledFiles(ws.install, recorded, &WorkspaceDesktops);
 }
 
-// ---- Extra-action file ----------------------------------------------------------------
-
 void InspectTag(const manifest::ITag* tag) {
     if (const auto* run = dynamic_cast<const manifest::CRunExeTag*>(tag)) {
         std::wstring path = run->path();
@@ -151,8 +144,6 @@ void RunActions(const std::string& input, const Workspace& ws) {
     for (size_t i = 0; i < list.before_count(); ++i) InspectTag(list.before_at(i));
     for (size_t i = 0; i < list.after_count(); ++i) InspectTag(list.after_at(i));
 }
-
-// ---- Settings files ---------------------------------------------------------------------
 
 void RunSettings(const std::string& input, const Workspace& ws) {
     const std::wstring dir = ws.install + manifest::kDataFolderName + L"\\";
@@ -178,8 +169,6 @@ void RunLocalConfig(const std::string& input, const Workspace& ws) {
     config.GetTryNo();
 }
 
-// ---- Product-search data ------------------------------------------------------------------
-
 constexpr char kSamplePayload[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<products>\r\n"
     "  <product id=\"1\"><method1><file hkey=\"HKLM\" path=\"Software\\qlumenox_varko\" key=\"InstallPath\" "
@@ -203,8 +192,6 @@ std::vector<std::string> ProductSearchContainerSeeds() {
     return {manifest::EncodeProductSearchContainer(kSamplePayload)};
 }
 
-// ---- Identity values in the registry ------------------------------------------------------
-
 // The input is a list of registry values for the product key of the current
 // user: per value a selector byte (low bits: which name; top bit: a long
 // value), a type byte, a length byte and the data.
@@ -222,16 +209,16 @@ std::string IdentityRecord(size_t name, DWORD type, const std::string& data) {
 }
 
 std::vector<std::string> IdentitySeeds() {
-    const std::string sample = IdentityRecord(0, REG_DWORD, DwordBytes(sample::kTid1)) +
-                               IdentityRecord(1, REG_DWORD, DwordBytes(sample::kTid2)) +
-                               IdentityRecord(2, REG_DWORD, DwordBytes(sample::kId)) +
-                               IdentityRecord(3, REG_DWORD, DwordBytes(kSampleInstallTime)) +
-                               IdentityRecord(4, REG_SZ, Utf16Bytes(L"12345A1B2C3D4E5F6071829SAMPLEPC")) +
-                               IdentityRecord(5, REG_SZ, Utf16Bytes(L"1001"));
-    const std::string asText = IdentityRecord(3, REG_SZ, Utf16Bytes(L"1700000000")) +
-                               IdentityRecord(4, REG_EXPAND_SZ, Utf16Bytes(L"")) +
-                               IdentityRecord(6, REG_SZ, Utf16Bytes(L"-1"));
-    return {sample, asText};
+    std::string sample;
+    size_t name = 0;
+    for (const uint32_t value : {sample::kTid1, sample::kTid2, sample::kId, kSampleInstallTime}) {
+        sample += IdentityRecord(name++, REG_DWORD, DwordBytes(value));
+    }
+    sample += IdentityRecord(4, REG_SZ, Utf16Bytes(L"12345A1B2C3D4E5F6071829SAMPLEPC")) +
+              IdentityRecord(5, REG_SZ, Utf16Bytes(L"1001"));
+    return {sample, IdentityRecord(3, REG_SZ, Utf16Bytes(L"1700000000")) +
+                        IdentityRecord(4, REG_EXPAND_SZ, Utf16Bytes(L"")) +
+                        IdentityRecord(6, REG_SZ, Utf16Bytes(L"-1"))};
 }
 
 void WriteIdentityValues(const std::string& input) {
@@ -268,18 +255,6 @@ void RunIdentity(const std::string& input, const Workspace& ws) {
     report::ReadInstallTime();
     ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
 }
-
-// ---- Scrambled text --------------------------------------------------------------------------
-
-void RunScrambled(const std::string& input, const Workspace& ws) {
-    const std::wstring path = ws.install + L"scrambled.dat";
-    testing_support::WriteBytes(path, input);
-    std::string text;
-    base::ReadScrambledText(path, text);
-    base::UnscrambleText(input);
-}
-
-// ---- UI documents ------------------------------------------------------------------------------
 
 // The program's own UI documents are the seeds: read from the source tree.
 std::vector<std::string> ResourceSeeds(std::initializer_list<const wchar_t*> names) {
@@ -337,7 +312,6 @@ const std::vector<FuzzTarget>& Targets() {
         {"productsearch", true, &NoSeeds, &RunProductSearchPayload},
         {"productsearch-container", false, &ProductSearchContainerSeeds, &RunProductSearchContainer},
         {"identity", false, &IdentitySeeds, &RunIdentity},
-        {"scrambled", false, &NoSeeds, &RunScrambled},
         {"layout", true, &LayoutSeeds, &RunLayout},
         {"pooldocs", true, &PoolSeeds, &RunPoolDocuments},
     };

@@ -1,6 +1,5 @@
 // The readers of outside input that the fuzz driver feeds, one table entry
-// each. A new reader (the UI layouts and pools, say) is one more entry, with
-// its seed files in seeds/<name>/.
+// each, with their seed files in seeds/<name>/.
 #pragma once
 
 #include <windows.h>
@@ -10,10 +9,9 @@
 
 namespace fuzz {
 
-// Where a target lets its reader act, all inside one private temporary
-// directory: an installation directory (the "executable's directory" of the
-// readers) and the two shell folders. The current user's registry root stands
-// in a private key while a target runs.
+// Where a reader may act, all inside one private temporary directory: an
+// installation directory (the readers' "executable's directory") and the two
+// shell folders; the current user's registry root stands in a private key.
 struct Workspace {
     std::wstring root;      // ends in a backslash
     std::wstring install;   // root + "app\"
@@ -24,12 +22,8 @@ struct Workspace {
 
 struct FuzzTarget {
     const char* name;
-    // The input is XML text: the driver checks the nesting measure against
-    // the parser's own tree for it.
-    bool xml;
-    // Seeds made in code, in addition to the files of seeds/<name>/.
-    std::vector<std::string> (*builtinSeeds)();
-    // Feeds one input to the reader (written where the reader expects it).
+    bool xml;  // XML text: the driver checks the nesting measure against the parser's tree
+    std::vector<std::string> (*builtinSeeds)();  // beside the files of seeds/<name>/
     void (*run)(const std::string& input, const Workspace& workspace);
 };
 

@@ -1,13 +1,16 @@
+// Deleting files and trees (a file in use goes at the next restart), and the
+// script that takes the uninstaller and its directory away after it ended.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include "base/platform.h"
 #include "base/text.h"
-#include "base/unique_any.h"
 #include "removal/FileRemoval.h"
+#include "removal/ProtectedFolders.h"
+#include "removal/SelfRemovalScript.h"
 #include "support/ChildProcess.h"
 #include "support/FileSystemSupport.h"
-#include "support/TestSupport.h"
 
 using namespace testing_support;
 using removal::DeferredDeleteName;
@@ -24,17 +27,6 @@ ChildProcess Sleeper(const TempDir& dir, const std::wstring& arguments) {
     return StartSleeperCopy(dir.path(), L"sleeper.exe", L"--ms 60000 " + arguments);
 }
 
-std::vector<std::wstring> NamesStartingWith(const std::wstring& dir, const std::wstring& prefix) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry = {};
-    base::unique_find find(::FindFirstFileW((dir + prefix + L"*").c_str(), &entry));
-    if (find) {
-        do names.push_back(dir + entry.cFileName);
-        while (::FindNextFileW(find.get(), &entry));
-    }
-    return names;
-}
-
 // Undoes the restart registration of every moved-aside file, also when a test fails.
 struct PendingCleanup {
     std::vector<std::wstring> paths;
@@ -42,6 +34,31 @@ struct PendingCleanup {
         for (const auto& path : paths) ForgetPendingDeletion(path);
     }
 };
+
+constexpr UINT kWestern = 1252;
+
+enum class LastLine { kWithContents, kIfEmpty, kNone, kNoScript };
+
+// The script for an uninstaller at dir + "uninst.exe".
+std::string Script(const std::wstring& dir, bool manifestFound, UINT codePage, bool& written) {
+    // The shape of the platform's folders: profile, shell folders, Windows, programs.
+    const std::vector<std::wstring> folders = {L"C:\\Users\\Lumenox", L"C:\\Users\\Lumenox\\Downloads\\",
+                                               L"C:\\Users\\Lumenox\\Documents", L"C:\\Windows",
+                                               L"C:/Program Files/", L"D:\\Photos\\Pictures"};
+    std::string bytes = "untouched";
+    written = removal::SelfRemovalScriptBytes({dir, dir + L"uninst.exe", dir, manifestFound}, folders, codePage, bytes);
+    return bytes;
+}
+
+std::string Expected(const std::string& dir, LastLine last) {
+    if (last == LastLine::kNoScript) return {};
+    std::string text = "ping -n 3 127.0>nul\r\n\r\n"
+                       "del \"" + dir + "installconfig.xml\" /f /q \r\n\r\n"
+                       "del \"" + dir + "uninst.exe\" /f /q \r\n\r\n";
+    if (last == LastLine::kWithContents) text += "rd \"" + dir + "\" /s /q \r\n\r\n";
+    if (last == LastLine::kIfEmpty) text += "rd \"" + dir + "\" \r\n\r\n";
+    return text;
+}
 
 }  // namespace
 
@@ -60,7 +77,7 @@ TEST(FileDelete, FreeAndReadOnlyFilesGoAtOnceMissingFileIsFalse) {
         ASSERT_TRUE(::SetFileAttributesW(file.c_str(), attributes));
         EXPECT_TRUE(DeleteFileOrDefer(file));
         EXPECT_FALSE(Exists(file));
-        EXPECT_TRUE(NamesStartingWith(dir.path(), L"a.txt_").empty());
+        EXPECT_TRUE(NamesIn(dir.path(), L"a.txt_*").empty());
         EXPECT_FALSE(IsPendingDeletion(file));
     }
     EXPECT_FALSE(DeleteFileOrDefer(dir / L"missing.txt"));
@@ -81,15 +98,15 @@ TEST(FileDelete, LoadedLibraryIsMovedAsideAndGoesWithTheRestart) {
         EXPECT_TRUE(DeleteFileOrDefer(library));
         const DWORD after = ::GetTickCount();
         EXPECT_FALSE(Exists(library));
-        const auto names = NamesStartingWith(dir.path(), std::wstring(kLockedLibrary) + L"_");
+        const auto names = NamesIn(dir.path(), std::wstring(kLockedLibrary) + L"_*");
         ASSERT_EQ(names.size(), 1u);
-        moved = names[0];
+        moved = dir / names[0];
         cleanup.paths.push_back(moved);
-        bool nameMatchesTick = false;
+        bool named = false;  // after a tick of the call
         for (DWORD tick = before; tick - before <= after - before; ++tick) {
-            nameMatchesTick = nameMatchesTick || moved == DeferredDeleteName(library, tick);
+            named = named || moved == DeferredDeleteName(library, tick);
         }
-        EXPECT_TRUE(nameMatchesTick) << base::WideToUtf8(moved);
+        EXPECT_TRUE(named) << base::WideToUtf8(moved);
         ASSERT_TRUE(IsPendingDeletion(moved));
     }
     ASSERT_TRUE(Exists(moved)) << "only the restart may delete it";
@@ -112,7 +129,7 @@ TEST(FileDelete, FileHeldWithoutDeleteSharingStays) {
     ASSERT_TRUE(sleeper.Running());
     EXPECT_FALSE(DeleteFileOrDefer(file));
     EXPECT_EQ(ReadBytes(file), "held");
-    EXPECT_TRUE(NamesStartingWith(dir.path(), L"held.dat_").empty());
+    EXPECT_TRUE(NamesIn(dir.path(), L"held.dat_*").empty());
     EXPECT_FALSE(IsPendingDeletion(file));
 }
 
@@ -153,8 +170,9 @@ TEST(FileDelete, TreeKeepsLockedFileMovedAsideAndDirectoryUntilRestart) {
     ASSERT_TRUE(sleeper.Running());
     PendingCleanup cleanup;
     EXPECT_TRUE(DeleteDirectoryTree(root));
-    cleanup.paths = NamesStartingWith(root, std::wstring(kLockedLibrary) + L"_");
-    ASSERT_EQ(cleanup.paths.size(), 1u);
+    const auto names = NamesIn(root, std::wstring(kLockedLibrary) + L"_*");
+    ASSERT_EQ(names.size(), 1u);
+    cleanup.paths = {root + names[0]};
     EXPECT_TRUE(IsPendingDeletion(cleanup.paths[0]));
     EXPECT_FALSE(Exists(root + L"free.txt"));
     EXPECT_TRUE(Exists(root));
@@ -171,17 +189,11 @@ TEST(FileDelete, LinksInsideTreeAreNeverEntered) {
     ASSERT_TRUE(::CreateDirectoryW(root.c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryW((root + L"sub").c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(root + L"sub\\own.txt", "own"));
-    struct LinkGuard {
-        std::vector<std::wstring> links;
-        ~LinkGuard() {
-            for (const auto& link : links) RemoveSymbolicLink(link);
-        }
-    } guard{{root + L"sub\\dirlink", dir / L"toplink"}};
-    // Links to directories only: Wine cannot make a link to a file (see MakeSymbolicLink).
-    ASSERT_TRUE(MakeSymbolicLink(guard.links[0], outside.path(), true));
-    ASSERT_TRUE(MakeSymbolicLink(guard.links[1], outside.path(), true));
+    ScopedLinks links;  // to directories only (see ScopedLinks)
+    ASSERT_TRUE(links.Make(root + L"sub\\dirlink", outside.path()));
+    ASSERT_TRUE(links.Make(dir / L"toplink", outside.path()));
     EXPECT_TRUE(DeleteDirectoryTree(root));
-    EXPECT_TRUE(DeleteDirectoryTree(guard.links[1] + L"\\"));  // a link handed in as the tree itself
+    EXPECT_TRUE(DeleteDirectoryTree(dir / L"toplink\\"));  // a link handed in as the tree itself
     EXPECT_EQ(ReadBytes(outside / L"precious.txt"), "keep");
     EXPECT_TRUE(::GetFileAttributesW((outside / L"precious.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(ReadBytes(outside / L"inner\\deep.txt"), "keep");
@@ -201,4 +213,102 @@ TEST(FileDelete, ResetAclKeepsTheDirectoryUsable) {
     EXPECT_TRUE(removal::ResetDirectoryAcl(L""));
     EXPECT_TRUE(removal::ResetDirectoryAcl(dir / L"missing"));
     EXPECT_TRUE(removal::ResetDirectoryAcl(target + L"\\after.txt"));
+}
+
+TEST(FileSelfRemovalScript, TextPerPathAndManifest) {
+    struct Case {
+        const wchar_t* dir;
+        bool manifestFound;
+        UINT codePage;
+        const char* dirBytes;  // the directory as written into the script
+        LastLine last;
+    };
+    const Case cases[] = {
+        {L"C:\\Program Files\\Lumenox\\", true, kWestern, "C:\\Program Files\\Lumenox\\", LastLine::kWithContents},
+        {L"C:\\Program Files\\Lumenox\\", false, kWestern, "C:\\Program Files\\Lumenox\\", LastLine::kIfEmpty},
+        {L"D:\\Tools\\Viewer\\", true, kWestern, "D:\\Tools\\Viewer\\", LastLine::kIfEmpty},
+        {L"C:\\Users\\Lumenox\\Downloads\\lumenox\\", true, kWestern, "C:\\Users\\Lumenox\\Downloads\\lumenox\\",
+         LastLine::kWithContents},
+        // "%" doubled: read once, "50%off\lumenox 2%" is no variable reference.
+        {L"C:\\Q\\50%off\\lumenox 2%\\", true, kWestern, "C:\\Q\\50%%off\\lumenox 2%%\\", LastLine::kWithContents},
+        {L"C:\\Caf\u00e9\\lumenox\\", true, kWestern, "C:\\Caf\xE9\\lumenox\\", LastLine::kWithContents},
+        {L"C:\\\u4e2d\\lumenox\\", true, CP_UTF8, "C:\\\xE4\xB8\xAD\\lumenox\\", LastLine::kWithContents},
+        // A fullwidth quote would best-fit to '"', an unmappable character to '?'.
+        {L"C:\\Q\\x\uFF02 \uFF02\\lumenox\\", true, kWestern, "", LastLine::kNoScript},
+        {L"C:\\Q\\\u4e2d\\lumenox\\", true, kWestern, "", LastLine::kNoScript},
+        // Volume roots, shell folders and the folders holding them stay, even empty.
+        {L"C:\\", true, kWestern, "C:\\", LastLine::kNone},
+        {L"\\\\lumenox\\share\\", true, kWestern, "\\\\lumenox\\share\\", LastLine::kNone},
+        {L"C:\\Users\\Lumenox\\", true, kWestern, "C:\\Users\\Lumenox\\", LastLine::kNone},
+        {L"c:\\users\\lumenox\\downloads\\", false, kWestern, "c:\\users\\lumenox\\downloads\\", LastLine::kNone},
+        {L"C:\\Users\\", false, kWestern, "C:\\Users\\", LastLine::kNone},
+        {L"C:\\Program Files\\", true, kWestern, "C:\\Program Files\\", LastLine::kNone},
+        {L"D:\\Photos\\", false, kWestern, "D:\\Photos\\", LastLine::kNone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dirBytes);
+        bool written = false;
+        EXPECT_EQ(Script(c.dir, c.manifestFound, c.codePage, written), Expected(c.dirBytes, c.last));
+        EXPECT_EQ(written, c.last != LastLine::kNoScript);
+    }
+}
+
+TEST(FileSelfRemovalScript, PathIsTickInLowerHexInTemp) {
+    EXPECT_EQ(removal::SelfRemovalScriptPath(L"C:\\T", 0xAB12F), L"C:\\T\\ab12f.bat");
+    EXPECT_EQ(removal::SelfRemovalScriptPath(L"C:\\T", 0xFFFFFFFFu), L"C:\\T\\ffffffff.bat");
+    EXPECT_EQ(removal::SelfRemovalScriptPath(L"C:\\T", 0), L"C:\\T\\0.bat");
+}
+
+TEST(FileSelfRemovalScript, WritesScriptForTheRunningExecutableIntoTemp) {
+    std::wstring scriptPath;
+    removal::WriteSelfRemovalScript(scriptPath, false);
+    wchar_t temp[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    EXPECT_EQ(scriptPath.rfind(std::wstring(temp) + L"\\", 0), 0u);
+    ASSERT_GT(scriptPath.size(), 4u);
+    EXPECT_EQ(scriptPath.substr(scriptPath.size() - 4), L".bat");
+    const std::string bytes = ReadBytes(scriptPath);
+    ::DeleteFileW(scriptPath.c_str());
+    EXPECT_NE(bytes.find("test_removal.exe\" /f /q \r\n"), std::string::npos);
+    // No manifest found: the test program's directory goes only if empty.
+    EXPECT_NE(bytes.find("\" \r\n\r\n", bytes.find("rd \"")), std::string::npos);
+}
+
+TEST(FileSelfRemovalScript, NoScriptWithoutTemp) {
+    wchar_t saved[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"TEMP", saved, MAX_PATH);
+    ::SetEnvironmentVariableW(L"TEMP", nullptr);
+    std::wstring scriptPath = L"stale";
+    removal::WriteSelfRemovalScript(scriptPath, true);
+    if (length > 0) ::SetEnvironmentVariableW(L"TEMP", saved);
+    EXPECT_TRUE(scriptPath.empty());
+}
+
+// The script runs from a folder whose name the command line must quote
+// whole (blanks, "&", parentheses); nothing starts without a script.
+TEST(FileSelfRemovalScript, StartRunsTheScriptWhereverItLies) {
+    constexpr int kPolls = 100;
+    constexpr DWORD kPollMs = 100;
+    TempDir dir(L"start & run (x)");
+    const std::wstring script = dir / L"s.bat";
+    const std::wstring marker = dir / L"ran.txt";
+    ASSERT_TRUE(WriteBytes(script, "echo ran> \"" + base::WideToUtf8(marker) + "\"\r\n"));
+    EXPECT_FALSE(removal::StartSelfRemovalScript(L""));
+    EXPECT_FALSE(removal::StartSelfRemovalScript(dir / L"missing.bat"));
+    ASSERT_TRUE(removal::StartSelfRemovalScript(script));
+    for (int i = 0; i < kPolls && !Exists(marker); ++i) ::Sleep(kPollMs);
+    EXPECT_TRUE(Exists(marker));
+}
+
+TEST(FileSelfRemovalScript, PlatformFoldersAreProtected) {
+    const std::vector<std::wstring> folders = removal::SystemAndShellFolders();
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    wchar_t profile[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+    for (const std::wstring& dir : {std::wstring(windows), std::wstring(profile) + L"\\", std::wstring(L"C:\\")}) {
+        EXPECT_TRUE(removal::IsProtectedFolder(dir, folders)) << base::WideToUtf8(dir);
+    }
+    TempDir temp(L"plain");
+    EXPECT_FALSE(removal::IsProtectedFolder(temp.path(), folders));
 }

@@ -8,13 +8,10 @@
 #include "base/text.h"
 #include "removal/Launch.h"
 #include "removal/ProcessControl.h"
-#include "support/FileSystemSupport.h"
 #include "support/TestSupport.h"
 
 using namespace removal;
-using testing_support::BinDir;
-using testing_support::ReadLines;
-using testing_support::TempDir;
+using namespace testing_support;
 
 namespace {
 
@@ -110,30 +107,4 @@ TEST(Launch, StopExtensionProcessStartsTheNativeArchitecturesProcess) {
     EXPECT_TRUE(stopped);
     EXPECT_EQ(ReadLines(log), std::vector<std::string>{"/ext:0"});  // one method ran it, once
     ::DeleteFileW(log.c_str());
-}
-
-TEST(Launch, Tokens) {
-    EXPECT_EQ(GetExplorerToken(nullptr), kTokenFailure);
-    EXPECT_EQ(GetInteractiveUserToken(nullptr), kTokenFailure);
-    EXPECT_EQ(GetOwnTokenForActiveSession(nullptr), kTokenFailure);
-    EXPECT_FALSE(IsAdministratorsMember(nullptr));
-    // Wine's user is an administrator.
-    ASSERT_TRUE(ExplorerRunning());
-    base::unique_handle token;
-    ASSERT_EQ(GetExplorerToken(&token), 0u);
-    EXPECT_TRUE(IsAdministratorsMember(token.get()));
-    base::unique_handle own;
-    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, own.put()));
-    EXPECT_TRUE(IsAdministratorsMember(own.get()));
-    // Wine lists no terminal-services session, so every step needing the active
-    // session reports 1168; the interactive token then comes from explorer.exe.
-    DWORD session = 0;
-    if (GetActiveSessionId(&session) == ERROR_NOT_FOUND) {
-        base::unique_handle sessionToken;
-        EXPECT_EQ(GetActiveSessionUserToken(&sessionToken), static_cast<DWORD>(ERROR_NOT_FOUND));
-        EXPECT_EQ(GetOwnTokenForActiveSession(&token), static_cast<DWORD>(ERROR_NOT_FOUND));
-    }
-    base::unique_handle interactive;
-    EXPECT_EQ(GetInteractiveUserToken(&interactive), 0u);
-    EXPECT_TRUE(interactive.valid());
 }

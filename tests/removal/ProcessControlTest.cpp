@@ -11,21 +11,14 @@
 #include "base/platform.h"
 
 using namespace removal;
-using testing_support::BinDir;
-using testing_support::ChildProcess;
-using testing_support::NativeBinDir;
-using testing_support::StartSleeperCopy;
-using testing_support::TempDir;
+using namespace testing_support;
 
 namespace {
 
 constexpr DWORD kExitWaitMs = 5000;
 
 // Wine frees a process object a moment after its last handle closes.
-template <typename Condition>
-void PollWhile(Condition condition) {
-    for (int i = 0; i < 100 && condition(); ++i) ::Sleep(10);
-}
+constexpr DWORD kProcessGoneMs = 1000;
 
 }  // namespace
 
@@ -55,7 +48,7 @@ TEST(ProcessControl, ImagePathsOfAChild) {
         EXPECT_EQ(std::wstring(raw).rfind(L"\\Device\\", 0), 0u);
         const DWORD id = child.id();
         child = ChildProcess();
-        PollWhile([&] { return !GetProcessPathById(id).empty(); });
+        testing_support::WaitUntil([&] { return GetProcessPathById(id).empty(); }, kProcessGoneMs);
         EXPECT_EQ(GetProcessPathById(id), L"");
         EXPECT_EQ(GetParentProcessId(id), kNoParentProcess);
         EXPECT_EQ(resolver.GetImagePathById(id), L"");
@@ -79,8 +72,6 @@ TEST(ProcessControl, KillProcessesByPathIgnoresCase) {
     EXPECT_EQ(KillProcessesByPath(dir.path() + L"Target.exe"), kKillResultNoneTerminated);
     EXPECT_EQ(KillProcessesByPath(dir.path() + L"Other"), kKillResultNoneTerminated);  // whole path only
     EXPECT_EQ(KillProcessesByPath(L""), kKillResultNoPath);
-    EXPECT_EQ(kKillResultNoneTerminated, static_cast<HRESULT>(0x80004005));
-    EXPECT_EQ(kKillResultNoPath, static_cast<HRESULT>(0x80070057));
     EXPECT_TRUE(other.Running());
 }
 
@@ -136,16 +127,7 @@ TEST(ProcessControl, OsVersionClassTable) {
     };
     EXPECT_EQ(ClassifyOsVersion(OsVersionFacts{}), kOsUnknown);
     for (const auto& c : cases) {
-        OsVersionFacts f;
-        f.queried = true;
-        f.platformId = c.v[0];
-        f.major = c.v[1];
-        f.minor = c.v[2];
-        f.build = c.v[3];
-        f.workstation = c.v[4] != 0;
-        f.trueMajor = c.v[5];
-        f.trueMinor = c.v[6];
-        f.trueBuild = c.v[7];
+        const OsVersionFacts f{true, c.v[0], c.v[1], c.v[2], c.v[3], c.v[4] != 0, c.v[5], c.v[6], c.v[7]};
         EXPECT_EQ(ClassifyOsVersion(f), c.expected) << c.v[0] << " " << c.v[1] << "." << c.v[2] << " " << c.v[5];
     }
 }
@@ -185,6 +167,6 @@ TEST(ProcessControl, TerminateAndPrivilege) {
     EXPECT_TRUE(child.WaitExit(kExitWaitMs));
     const DWORD id = child.id();
     child = ChildProcess();
-    PollWhile([&] { return TerminateProcessById(id); });
+    testing_support::WaitUntil([&] { return !TerminateProcessById(id); }, kProcessGoneMs);
     EXPECT_FALSE(TerminateProcessById(id));
 }

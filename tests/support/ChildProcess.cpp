@@ -1,6 +1,6 @@
 #include "support/ChildProcess.h"
 
-#include "support/FileSystemSupport.h"
+#include "support/TestSupport.h"
 #include "support/TracedRun.h"
 
 #include <utility>
@@ -13,8 +13,7 @@ constexpr DWORD kReadyWaitMs = 10000;
 }  // namespace
 
 ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& arguments, const std::wstring& tempDir) {
-    std::wstring line = L"\"" + program + L"\"";
-    if (!arguments.empty()) line += L" " + arguments;
+    std::wstring line = CommandLine(program, arguments);
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};

@@ -90,34 +90,33 @@ bool MakeShellLink(const std::wstring& linkPath, const std::wstring& target) {
     return SUCCEEDED(persist->Save(linkPath.c_str(), TRUE));
 }
 
-bool MakeSymbolicLink(const std::wstring& link, const std::wstring& target, bool directory) {
+bool ScopedLinks::Make(const std::wstring& link, const std::wstring& target) {
     const std::wstring linkPath = TrimSeparator(link);
     const std::wstring targetPath = TrimSeparator(target);
+    links_.push_back(linkPath);
     constexpr DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
-    const DWORD flags = (directory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | kUnprivileged;
     // Wine's CreateSymbolicLinkW answers TRUE without creating anything: check the result.
-    if (::CreateSymbolicLinkW(linkPath.c_str(), targetPath.c_str(), flags) && HasReparseAttribute(linkPath)) {
+    if (::CreateSymbolicLinkW(linkPath.c_str(), targetPath.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | kUnprivileged) &&
+        HasReparseAttribute(linkPath)) {
         return true;
     }
-    // Wine shows a host link to a file as a plain file, and deleting it deletes
-    // the target too: no stand-in for a file link there.
-    if (!directory) return false;
     const std::wstring unixLink = UnixPathOf(linkPath);
     const std::wstring unixTarget = UnixPathOf(targetPath);
-    if (unixLink.empty() || unixTarget.empty()) return false;
-    return StartHostCommand(L"/bin/ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"") &&
+    return !unixLink.empty() && !unixTarget.empty() &&
+           StartHostCommand(L"/bin/ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"") &&
            WaitUntil([&] { return HasReparseAttribute(linkPath); }, kHostCommandWaitMs);
 }
 
-void RemoveSymbolicLink(const std::wstring& link) {
-    const std::wstring linkPath = TrimSeparator(link);
-    if (!Exists(linkPath)) return;
-    if (::RemoveDirectoryW(linkPath.c_str()) || ::DeleteFileW(linkPath.c_str())) return;
-    // Wine cannot remove a host link to a directory; the host can.
-    const std::wstring unixLink = UnixPathOf(linkPath);
-    if (!unixLink.empty() && StartHostCommand(L"/bin/rm -f \"" + unixLink + L"\"")) {
-        WaitUntil([&] { return !Exists(linkPath); }, kHostCommandWaitMs);
+void ScopedLinks::RemoveAll() {
+    for (const std::wstring& link : links_) {
+        if (!Exists(link) || ::RemoveDirectoryW(link.c_str()) || ::DeleteFileW(link.c_str())) continue;
+        // Wine cannot remove a host link to a directory; the host can.
+        const std::wstring unixLink = UnixPathOf(link);
+        if (!unixLink.empty() && StartHostCommand(L"/bin/rm -f \"" + unixLink + L"\"")) {
+            WaitUntil([&] { return !Exists(link); }, kHostCommandWaitMs);
+        }
     }
+    links_.clear();
 }
 
 std::vector<std::wstring> PendingFileRenames() {

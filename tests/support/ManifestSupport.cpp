@@ -1,17 +1,14 @@
 #include "support/ManifestSupport.h"
 
-#include <winsvc.h>
-
 #include <atomic>
 
-#include "removal/Registry.h"
-#include "support/ServiceSupport.h"
+#include "base/XmlConfigDocument.h"
+#include "base/text.h"
 
 namespace testing_support {
 namespace {
 
 constexpr wchar_t kUninstallListPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-using removal::kInstallerView;
 
 std::wstring UniqueSuffix() {
     static std::atomic<unsigned> counter{0};
@@ -20,6 +17,34 @@ std::wstring UniqueSuffix() {
 }
 
 }  // namespace
+
+base::unique_sc_handle OpenServiceManager() {
+    return base::unique_sc_handle(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+}
+
+DWORD QueryServiceState(const std::wstring& name, DWORD* lastError, DWORD* processId) {
+    base::unique_sc_handle manager = OpenServiceManager();
+    base::unique_sc_handle service(::OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (!service || !::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                            sizeof(status), &needed)) {
+        if (lastError) *lastError = ::GetLastError();
+        return 0;
+    }
+    if (processId) *processId = status.dwProcessId;
+    return status.dwCurrentState;
+}
+
+bool WaitForServiceState(const std::wstring& name, DWORD state) {
+    return WaitUntil(
+        [&] {
+            DWORD error = 0;
+            const DWORD current = QueryServiceState(name, &error);
+            return current == state || (state == SERVICE_STOPPED && error == ERROR_SERVICE_DOES_NOT_EXIST);
+        },
+        kServiceStateWaitMs);
+}
 
 ScopedTestService::ScopedTestService() : name_(L"qlummanifest_" + UniqueSuffix()) {
     base::unique_sc_handle manager = OpenServiceManager();
@@ -52,9 +77,12 @@ bool ScopedTestService::Start() {
 
 DWORD ScopedTestService::State() const { return QueryServiceState(name_, nullptr); }
 
-bool ScopedTestService::WaitUntilGone(DWORD timeoutMs) const { return WaitUntilServiceGone(name_, timeoutMs); }
-
-RecordingShell::RecordingShell() = default;
+bool ScopedTestService::WaitUntilGone() const {
+    return WaitUntil([&] {
+        DWORD error = 0;
+        return QueryServiceState(name_, &error) == 0 && error == ERROR_SERVICE_DOES_NOT_EXIST;
+    });
+}
 
 manifest::ShellEnvironment RecordingShell::environment() const {
     manifest::ShellEnvironment env;
@@ -69,33 +97,20 @@ manifest::ShellEnvironment RecordingShell::environment() const {
     return env;
 }
 
-ScopedMachineKey::ScopedMachineKey(std::wstring path) : path_(std::move(path)) {
-    base::unique_hkey key;
-    created_ = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kInstallerView,
-                                 nullptr, key.put(), nullptr) == ERROR_SUCCESS;
-    if (created_) {
-        // A value and a subkey, so that the deletion has to take a whole tree.
-        const wchar_t name[] = L"Lumenox";
-        ::RegSetValueExW(key.get(), L"DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof(name));
-        base::unique_hkey sub;
-        ::RegCreateKeyExW(key.get(), L"sub", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, sub.put(), nullptr);
-    }
-}
-
-ScopedMachineKey::~ScopedMachineKey() { removal::DeleteRegistryTree(HKEY_LOCAL_MACHINE, path_, kInstallerView); }
-
-bool ScopedMachineKey::Exists(const std::wstring& path) {
-    base::unique_hkey key;
-    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | kInstallerView, key.put()) ==
-           ERROR_SUCCESS;
-}
-
 std::wstring UniqueUninstallKeyPath() { return kUninstallListPath + (L"qlumtest_" + UniqueSuffix()); }
 
 bool PrepareSdkDirectory(const std::wstring& dir, const std::vector<std::pair<std::wstring, std::wstring>>& values) {
     std::wstring text;
     for (const auto& [key, value] : values) text += key + L"=" + value + L"\r\n";
     return CopyInto(L"qsdxbase.dll", dir) && WriteUtf8(dir + L"qsdxbase_values.txt", text);
+}
+
+std::unique_ptr<manifest::ITag> ParseTag(const std::string& xml) {
+    base::XmlConfigDocument doc;
+    if (!doc.LoadText(xml) || !doc.SelectPath(nullptr)) return nullptr;
+    std::unique_ptr<manifest::ITag> tag = manifest::CreateTag(base::Utf8ToWide(doc.CursorName()));
+    if (tag) tag->Parse(doc);
+    return tag;
 }
 
 }  // namespace testing_support

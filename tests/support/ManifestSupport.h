@@ -1,10 +1,11 @@
-// Helpers of the manifest tests: a real service of the stand-in program, the
-// shell folders redirected into temporary directories with a recorded verb
-// request, a product value lookup over a private copy of the SDK stand-in, and
-// an uninstall-information key under HKEY_LOCAL_MACHINE.
+// Helpers of the manifest and removal tests: real services of the stand-in
+// program, the shell folders redirected into temporary directories with a
+// recorded verb request, a product value lookup over a private copy of the SDK
+// stand-in, and actions parsed from XML snippets.
 #pragma once
 
 #include <windows.h>
+#include <winsvc.h>
 
 #include <memory>
 #include <string>
@@ -12,10 +13,21 @@
 #include <vector>
 
 #include "base/unique_any.h"
+#include "manifest/ExpandTask.h"
 #include "manifest/Shortcut.h"
 #include "support/TestSupport.h"
 
 namespace testing_support {
+
+// The stand-in service stops on this user control even when it ignores stops.
+constexpr DWORD kServiceForceStopControl = 200;
+constexpr DWORD kServiceStateWaitMs = 10000;
+
+base::unique_sc_handle OpenServiceManager();
+// The service's current state, 0 when it cannot be queried (then lastError says why).
+DWORD QueryServiceState(const std::wstring& name, DWORD* lastError = nullptr, DWORD* processId = nullptr);
+// A service marked for deletion disappears as it stops; that counts as stopped too.
+bool WaitForServiceState(const std::wstring& name, DWORD state);
 
 // A demand-start service of qlumservice.exe with a unique name, always stopped
 // and deleted when the object goes.
@@ -33,7 +45,7 @@ public:
     // SERVICE_RUNNING, SERVICE_STOPPED, ...; 0 when it cannot be queried.
     DWORD State() const;
     // True once the service control manager no longer knows the service.
-    bool WaitUntilGone(DWORD timeoutMs = 10000) const;
+    bool WaitUntilGone() const;
 
 private:
     std::wstring name_;
@@ -51,7 +63,6 @@ struct VerbRequest {
 // recorded instead of reaching the shell.
 class RecordingShell {
 public:
-    RecordingShell();
     const std::wstring& desktop() const { return desktop_.path(); }
     const std::wstring& programs() const { return programs_.path(); }
     const std::vector<VerbRequest>& requests() const { return *requests_; }
@@ -64,28 +75,15 @@ private:
     std::shared_ptr<std::vector<VerbRequest>> requests_ = std::make_shared<std::vector<VerbRequest>>();
 };
 
-// HKEY_LOCAL_MACHINE\<path> in the installer's (32-bit) registry view, created
-// for one test and deleted with the object.
-class ScopedMachineKey {
-public:
-    explicit ScopedMachineKey(std::wstring path);
-    ~ScopedMachineKey();
-    ScopedMachineKey(const ScopedMachineKey&) = delete;
-    ScopedMachineKey& operator=(const ScopedMachineKey&) = delete;
-    const std::wstring& path() const { return path_; }
-    bool created() const { return created_; }
-    static bool Exists(const std::wstring& path);
-
-private:
-    std::wstring path_;
-    bool created_ = false;
-};
-
 // A key path below the platform's uninstall list, unique to this process and call.
 std::wstring UniqueUninstallKeyPath();
 
 // Writes "key=value" lines for the SDK stand-in's product value lookup and
 // copies the stand-in beside them.
 bool PrepareSdkDirectory(const std::wstring& dir, const std::vector<std::pair<std::wstring, std::wstring>>& values);
+
+// Creates the action the snippet's root element names and parses it; null for
+// a name that creates nothing.
+std::unique_ptr<manifest::ITag> ParseTag(const std::string& xml);
 
 }  // namespace testing_support

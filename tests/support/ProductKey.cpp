@@ -1,6 +1,7 @@
 #include "support/ProductKey.h"
 
 #include "base/unique_any.h"
+#include "support/TestSupport.h"
 
 namespace testing_support {
 namespace {
@@ -60,11 +61,8 @@ bool ProductKeyScope::GetString(const wchar_t* name, std::wstring& value, REGSAM
     return ok;
 }
 
-bool ProductKeyScope::HasValue(const wchar_t* name, REGSAM view) {
-    const base::unique_hkey key = Open(KEY_QUERY_VALUE, view);
-    return key && ::RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+bool ProductKeyScope::KeyExists(REGSAM view) {
+    return testing_support::KeyExists(HKEY_CURRENT_USER, kProductPath, view);
 }
-
-bool ProductKeyScope::KeyExists(REGSAM view) { return Open(KEY_QUERY_VALUE, view).valid(); }
 
 }  // namespace testing_support

@@ -21,7 +21,6 @@ public:
     static bool SetDword(const wchar_t* name, uint32_t value, REGSAM view = 0);
     static bool SetString(const wchar_t* name, const std::wstring& value, REGSAM view = 0);
     static bool GetString(const wchar_t* name, std::wstring& value, REGSAM view = 0);
-    static bool HasValue(const wchar_t* name, REGSAM view = 0);
     static bool KeyExists(REGSAM view = 0);
 };
 

@@ -1,5 +1,7 @@
 #include "support/SampleInstallation.h"
 
+#include <sstream>
+
 namespace testing_support {
 
 namespace {
@@ -27,15 +29,10 @@ ProcessResult SampleInstallation::Setup(const std::wstring& command, const std::
 
 std::map<std::string, std::string> SampleInstallation::Inventory() const {
     std::map<std::string, std::string> fields;
-    const ProcessResult run = Setup(L"--inventory");
-    size_t start = 0;
-    while (start < run.output.size()) {
-        size_t end = run.output.find('\n', start);
-        if (end == std::string::npos) end = run.output.size();
-        const std::string line = run.output.substr(start, end - start);
+    std::istringstream lines(Setup(L"--inventory").output);
+    for (std::string line; std::getline(lines, line);) {
         const size_t colon = line.find(": ");
         if (colon != std::string::npos) fields[line.substr(0, colon)] = line.substr(colon + 2);
-        start = end + 1;
     }
     return fields;
 }

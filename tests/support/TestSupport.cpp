@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <sstream>
 
 #include "SampleLayout.h"
 #include "base/platform.h"
@@ -93,8 +94,7 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
     ::SetHandleInformation(reader.get(), HANDLE_FLAG_INHERIT, 0);
     base::unique_hfile nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          &inherit, OPEN_EXISTING, 0, nullptr));
-    std::wstring line = L"\"" + program + L"\"";
-    if (!arguments.empty()) line += L" " + arguments;
+    std::wstring line = CommandLine(program, arguments);
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -134,24 +134,63 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
             break;
         }
     }
-    result.elapsedMs = ::GetTickCount() - start;
     result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
     return result;
 }
 
 std::vector<std::string> ReadLines(const std::wstring& path) {
     std::vector<std::string> lines;
-    const std::string text = ReadBytes(path);
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
+    std::istringstream text(ReadBytes(path));
+    for (std::string line; std::getline(text, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(line);
-        pos = end + 1;
     }
     return lines;
+}
+
+std::vector<std::wstring> NamesIn(const std::wstring& dir, const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data = {};
+    base::unique_find find(::FindFirstFileW((dir + pattern).c_str(), &data));
+    if (!find) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    } while (::FindNextFileW(find.get(), &data));
+    return names;
+}
+
+std::wstring CommandLine(const std::wstring& program, const std::wstring& arguments) {
+    return L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
+    base::unique_hkey key;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
+}
+
+bool CreateKey(HKEY root, const std::wstring& path, REGSAM view, const wchar_t* name, const std::wstring& value) {
+    base::unique_hkey key;
+    return ::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key.put(), nullptr) ==
+               ERROR_SUCCESS &&
+           ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+ScopedKeys::~ScopedKeys() {
+    for (auto it = keys_.rbegin(); it != keys_.rend(); ++it) Delete(*it);
+}
+
+void ScopedKeys::Track(HKEY root, const std::wstring& path, REGSAM view) {
+    keys_.push_back({root, path, view});
+    Delete(keys_.back());
+}
+
+void ScopedKeys::Delete(const Key& key) {
+    base::unique_hkey opened;
+    if (::RegOpenKeyExW(key.root, key.path.c_str(), 0, KEY_ALL_ACCESS | key.view, opened.put()) == ERROR_SUCCESS) {
+        ::RegDeleteTreeW(opened.get(), nullptr);
+    }
+    ::RegDeleteKeyExW(key.root, key.path.c_str(), key.view, 0);
 }
 
 }  // namespace testing_support

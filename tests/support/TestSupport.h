@@ -44,7 +44,6 @@ struct ProcessResult {
     bool started = false;
     bool finished = false;
     DWORD exitCode = 0;
-    DWORD elapsedMs = 0;
     std::string output;  // standard output, carriage returns dropped
 };
 // Starts a program with arguments, its standard output captured, and waits up
@@ -53,5 +52,53 @@ ProcessResult RunProcess(const std::wstring& program, const std::wstring& argume
 
 // Lines of a UTF-8 text file, without line ends.
 std::vector<std::string> ReadLines(const std::wstring& path);
+// Names of the files (not directories) in `dir` matching `pattern`.
+std::vector<std::wstring> NamesIn(const std::wstring& dir, const std::wstring& pattern = L"*");
+
+// "program" quoted, then the arguments if any.
+std::wstring CommandLine(const std::wstring& program, const std::wstring& arguments);
+
+// Waits until `condition` holds, polling every few milliseconds; false on time-out.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = 10000) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(20);
+    }
+}
+
+// Registry keys, in the given view (0, KEY_WOW64_32KEY or KEY_WOW64_64KEY).
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
+// Creates the key with a string value (the default one unless named), so that
+// a key with data is what a deletion meets.
+bool CreateKey(HKEY root, const std::wstring& path, REGSAM view = 0, const wchar_t* name = nullptr,
+               const std::wstring& value = L"x");
+
+// Key trees a test lays down: deleted when tracked, and again on destruction
+// whatever the test did.
+class ScopedKeys {
+public:
+    ScopedKeys() = default;
+    ~ScopedKeys();
+    ScopedKeys(const ScopedKeys&) = delete;
+    ScopedKeys& operator=(const ScopedKeys&) = delete;
+    void Track(HKEY root, const std::wstring& path, REGSAM view = 0);
+    bool Create(HKEY root, const std::wstring& path, REGSAM view = 0, const wchar_t* name = nullptr,
+                const std::wstring& value = L"x") {
+        Track(root, path, view);
+        return CreateKey(root, path, view, name, value);
+    }
+
+private:
+    struct Key {
+        HKEY root;
+        std::wstring path;
+        REGSAM view;
+    };
+    static void Delete(const Key& key);
+    std::vector<Key> keys_;
+};
 
 }  // namespace testing_support

@@ -4,6 +4,7 @@
 
 #include "base/text.h"
 #include "base/unique_any.h"
+#include "support/TestSupport.h"
 
 namespace testing_support {
 
@@ -91,8 +92,7 @@ bool StartProgram(const std::wstring& program, std::wstring& line, DWORD flags, 
 TracedRun RunTraced(const std::wstring& program, const std::wstring& arguments, const std::wstring& tempDir,
                     const TraceObserver& observer, DWORD timeoutMs) {
     TracedRun run;
-    std::wstring line = L"\"" + program + L"\"";
-    if (!arguments.empty()) line += L" " + arguments;
+    std::wstring line = CommandLine(program, arguments);
     std::vector<wchar_t> environment;
     if (!tempDir.empty()) environment = EnvironmentWithTemp(tempDir);
     STARTUPINFOW si = {};
@@ -152,7 +152,6 @@ TracedRun RunTraced(const std::wstring& program, const std::wstring& arguments, 
         ::DebugActiveProcessStop(pi.dwProcessId);
         ::WaitForSingleObject(process.get(), INFINITE);
     }
-    run.elapsedMs = ::GetTickCount() - start;
     return run;
 }
 

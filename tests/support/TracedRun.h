@@ -15,7 +15,6 @@ struct TracedRun {
     bool started = false;
     bool finished = false;  // exited within the time limit
     DWORD exitCode = 0;
-    DWORD elapsedMs = 0;
     std::vector<std::string> traces;  // the debug strings in order, line ends dropped
     std::vector<std::wstring> libraries;  // file names of the libraries it loaded, lower case, in order
 };

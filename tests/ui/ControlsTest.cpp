@@ -14,6 +14,29 @@ using namespace ui;
 using namespace uitest;
 
 namespace {
+// Pixels of a rectangle (as 0xRRGGBB) for which `test` holds.
+template <typename Test>
+int CountPixels(const LxDib& dib, const RECT& r, Test test) {
+    int count = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) count += test(Rgb(dib.At(x, y))) ? 1 : 0;
+    }
+    return count;
+}
+// Glyph edges are smoothed: a red glyph on white is pink at its edges.
+bool Reddish(uint32_t p) { return Red(p) > 0xC0 && Red(p) - Green(p) > 0x40 && Red(p) - Blue(p) > 0x40; }
+bool Bluish(uint32_t p) { return Blue(p) > 0xA0 && Red(p) < 0x60 && Green(p) < 0x60; }
+
+// A 9 by 9 PNG of nine 3 by 3 blocks, each its own colour: Block(row, column).
+uint32_t Block(int row, int column) { return static_cast<uint32_t>(0x10 * (row * 3 + column + 1)) << 16; }
+std::string BlocksPng() {
+    std::vector<uint32_t> pixels(81);
+    for (int y = 0; y < 9; ++y) {
+        for (int x = 0; x < 9; ++x) pixels[static_cast<size_t>(y * 9 + x)] = kBlack | Block(y / 3, x / 3);
+    }
+    return EncodeImage(pixels, 9, 9);
+}
+
 bool Ink(uint32_t p) { return p != Rgb(kWhite); }
 CLxSkinBase& SkinNamed(const char* name) { return *LxSkinPool::Global().GetSkin(name); }
 
@@ -198,22 +221,15 @@ TEST(UiText, HoveredLinkTextIsUnderlined) {
         canvas.Load("<text id='1' pos='0,0,120,30' class='link_text'>i i i i i i</text>");
         if (hovered) canvas.Move(1);
         canvas.Paint();
-        int left = canvas.dib.width();
-        int right = 0;
-        int longest = 0;
+        int longest = 0;  // an underline runs the text's width, an "i" is a pixel or two wide
         for (int y = 0; y < canvas.dib.height(); ++y) {
             for (int x = 0, run = 0; x < canvas.dib.width(); ++x) {
                 run = Ink(canvas.At(x, y)) ? run + 1 : 0;
                 longest = std::max(longest, run);
-                if (run) left = std::min(left, x), right = std::max(right, x);
             }
         }
-        ASSERT_GT(right - left, 10) << "no text drawn";
-        if (hovered) {
-            EXPECT_GE(longest, (right - left) * 3 / 4);
-        } else {
-            EXPECT_LT(longest, 5);
-        }
+        EXPECT_GT(CountPixels(canvas.dib, {0, 0, 120, 30}, Ink), 10);
+        EXPECT_EQ(longest >= 15, hovered) << longest;
     }
 }
 
@@ -456,21 +472,15 @@ TEST(UiRender, BothLayoutsFromTheEmbeddedResources) {
     EXPECT_EQ(Rgb(wizard.dib.At(5, 395)), Rgb(kWhite));  // the white panel under the banner
     EXPECT_GT(wizard.Differing({0, 0, 530, 260}, 0), 530 * 130);  // the banner
     EXPECT_GT(wizard.Differing({120, 305, 255, 355}, kWhite), 135 * 50 / 10);  // the uninstall button
-
+    // The message box's text lines: AppMessageBox.
     Rendered box(kMessageBoxLayoutId, LxHostKind::Plain, {354, 180});
     for (const LxLayout* layout : {&wizard.layout, &box.layout}) {
         layout->VisitElements([](CLxWindow& e) {
             EXPECT_TRUE(e.ClassName().empty() || LxStylePool::Global().Has(e.ClassName())) << e.ClassName();
         });
     }
-    // The text the running-viewer question puts in, as the box's owner does.
-    box.layout.FindChildById(103)->SetText(L"您已打开图片查看器，继续卸载会关闭");
-    box.layout.FindChildById(104)->SetText(L"正打开的图片，您确定吗？");
-    box.layout.FindChildById(104)->SetVisible(true);
     box.Paint();
     EXPECT_GT(box.Differing({90, 125, 182, 155}, kWhite), 20);  // "确定" on its button
-    EXPECT_GT(box.Differing({100, 62, 334, 87}, kWhite), 100);  // the two lines of text
-    EXPECT_GT(box.Differing({100, 80, 334, 105}, kWhite), 100);
     EXPECT_EQ(box.Differing({0, 160, 80, 180}, kWhite), 0);    // nothing but the body below
 }
 

@@ -180,16 +180,13 @@ TEST(UiElements, FindChildByIdDirectChildrenFirst) {
 }
 
 namespace {
-struct NotifyLog { std::vector<std::string> records; };
+std::vector<std::string> g_notices;  // what the container window was told
 LRESULT CALLBACK RecordNotify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NOTIFY) {
-        auto* log = reinterpret_cast<NotifyLog*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        const auto* r = reinterpret_cast<const LxWndMouseRecord*>(lParam);
-        log->records.push_back(std::to_string(wParam) + ":" + std::to_string(r->hdr.code) + ":" +
-                               std::to_string(r->id) + ":" + r->text + ":" + std::to_string(r->subCode));
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
+    if (message != WM_NOTIFY) return ::DefWindowProcW(window, message, wParam, lParam);
+    const auto* r = reinterpret_cast<const LxWndMouseRecord*>(lParam);
+    g_notices.push_back(std::to_string(wParam) + ":" + std::to_string(r->hdr.code) + ":" + std::to_string(r->id) +
+                        ":" + r->text + ":" + std::to_string(r->subCode));
+    return 0;
 }
 }  // namespace
 
@@ -202,13 +199,11 @@ TEST(UiElements, NotifyAttributeReportsMovesAndLeavesToTheContainer) {
     base::unique_hwnd window(::CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD, 0, 0, 10, 10, HWND_MESSAGE,
                                                reinterpret_cast<HMENU>(77), wc.hInstance, nullptr));
     ASSERT_TRUE(window);
-    NotifyLog log;
-    ::SetWindowLongPtrW(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&log));
     Built b("<text id='1' notify='1'/><text id='2' notify='2'/><text id='3'/>");
     b.layout.SetContainer(window.get());
     LRESULT result = 0;
     for (int id : {1, 2, 3}) {
         for (UINT message : {WM_MOUSEMOVE, WM_MOUSELEAVE}) b[id].ProcessMessage(b[id].Handle(), message, 0, 0, &result);
     }
-    EXPECT_EQ(log.records, (std::vector<std::string>{"77:6:1:wnd:3", "77:6:2:wnd:4"}));
+    EXPECT_EQ(g_notices, (std::vector<std::string>{"77:6:1:wnd:3", "77:6:2:wnd:4"}));
 }

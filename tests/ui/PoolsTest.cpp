@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 #include <string>
 
 #include "support/TestSupport.h"
@@ -20,20 +21,11 @@ TEST(UiStylePool, AttributesAndTheirReaders) {
         " font='0104' hoverfont='0002' margin='3' y-margin='4' cursor='hand' alphabg='128' bogus='1'/>"
         "<class name='b' textmode='8028' cursor='wait'/></style>"));
     const LxStyle& a = pool.GetStyle("a");
-    EXPECT_EQ(a.skin, "s");
-    EXPECT_EQ(a.crbg, 0x0084AEFCu);
-    EXPECT_EQ(a.crHover, 0x00030201u);
-    EXPECT_EQ(a.textMode, 0x25u);      // hexadecimal, not decimal 25
-    EXPECT_EQ(a.textModeEx, 0x25u);    // bit 0x10000 cleared
-    EXPECT_EQ(a.font, 0x104);
-    EXPECT_EQ(a.hoverFont, 0x2);
-    EXPECT_EQ(a.xMargin, 3);
-    EXPECT_EQ(a.yMargin, 4);
-    EXPECT_EQ(a.cursor, kHandCursor);
-    EXPECT_EQ(a.alphaBg, 128);
-    const LxStyle& b = pool.GetStyle("b");
-    EXPECT_EQ(b.textMode, 0x8028u);
-    EXPECT_EQ(b.cursor, kArrowCursor);  // an unknown word keeps the default
+    // textmodeex loses its bit 0x10000; an unknown cursor word keeps the default.
+    EXPECT_EQ(std::tie(a.skin, a.crbg, a.crHover, a.textMode, a.textModeEx, a.font, a.hoverFont),
+              std::make_tuple("s", 0x0084AEFCu, 0x00030201u, 0x25u, 0x25u, 0x104, 0x2));
+    EXPECT_EQ(std::tie(a.xMargin, a.yMargin, a.cursor, a.alphaBg), std::make_tuple(3, 4, kHandCursor, 128));
+    EXPECT_EQ(std::tie(pool.GetStyle("b").textMode, pool.GetStyle("b").cursor), std::make_tuple(0x8028u, kArrowCursor));
     // An unknown class answers with the empty-named style, made on first use.
     EXPECT_EQ(&pool.GetStyle("missing"), &pool.GetStyle(""));
     EXPECT_EQ(pool.GetStyle("missing").textMode, 0x28u);
@@ -240,7 +232,8 @@ TEST(UiStrings, PlaceholdersFromTheStringPool) {
     for (const auto& c : cases) EXPECT_EQ(SubstituteStrings(c.text, pool), c.expected) << Utf8(c.text);
 }
 
-TEST(UiColor, SixDigitsRedGreenBlueEachPairOnItsOwn) {
+// Colours: six digits, red, green, blue, each pair on its own.
+TEST(UiReaders, ColourHexadecimalAndDecimalText) {
     const struct { const char* text; COLORREF expected; } cases[] = {
         {"fcae84", 0x0084AEFC}, {"FCAE84", 0x0084AEFC}, {"FFFFFF", 0x00FFFFFF}, {"000000", 0},
         {"zzae84", 0x0084AE00},  // a bad pair is 0, the others stand
@@ -248,21 +241,17 @@ TEST(UiColor, SixDigitsRedGreenBlueEachPairOnItsOwn) {
         {"", 0},                 {"#fcae8", 0x00E8CA00}, {"fcae84ff", 0x0084AEFC},
     };
     for (const auto& c : cases) EXPECT_EQ(ReadColor(c.text), c.expected) << c.text;
-}
-
-TEST(UiHex, TextModesAndFontCodesAreHexadecimal) {
-    const struct { const char* text; uint32_t expected; } cases[] = {
+    // Text modes and font codes are hexadecimal.
+    const struct { const char* text; uint32_t expected; } hex[] = {
         {"25", 0x25}, {"8028", 0x8028}, {"0104", 0x104}, {"FF00", 0xFF00}, {"ff00", 0xFF00},
         {"", 0},      {"12g", 0},       {"0x10", 0},     {" 10", 0},       {"123456789", 0x23456789},
     };
-    for (const auto& c : cases) EXPECT_EQ(ReadHex(c.text), c.expected) << c.text;
-}
-
-TEST(UiDecimal, PlatformReadingSaturatesAbsurdNumbers) {
-    const struct { const char* text; int32_t expected; } cases[] = {
+    for (const auto& c : hex) EXPECT_EQ(ReadHex(c.text), c.expected) << c.text;
+    // Decimals read as the platform reads them, absurd ones saturated.
+    const struct { const char* text; int32_t expected; } decimal[] = {
         {"12", 12},         {" 12x", 12},  {"-7", -7},       {"+7", 7},   {"-", 0},
         {"", 0},            {"x1", 0},     {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1},
         {"2147483648", 2147483647},
     };
-    for (const auto& c : cases) EXPECT_EQ(ReadInt(c.text), c.expected) << c.text;
+    for (const auto& c : decimal) EXPECT_EQ(ReadInt(c.text), c.expected) << c.text;
 }

@@ -5,6 +5,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include "ScreenShot.h"
 #include "base/com_ptr.h"
 #include "base/text.h"
 #include "ui/elements/LxNotify.h"
@@ -28,25 +29,9 @@ void ClearAll() {
     ui::SourceHooks() = ui::LxSourceHooks();
 }
 
-bool EncoderFor(const wchar_t* mime, CLSID& clsid) {
-    UINT count = 0;
-    UINT size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
-    std::vector<BYTE> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == mime) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string Save(Gdiplus::Bitmap& bitmap, const wchar_t* mime) {
     CLSID clsid;
-    if (!EncoderFor(mime, clsid)) return {};
+    if (!shots::ImageEncoder(mime, clsid)) return {};
     base::com_ptr<IStream> stream;
     if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return {};
     if (bitmap.Save(stream.get(), &clsid, nullptr) != Gdiplus::Ok) return {};
@@ -93,38 +78,9 @@ ServedSources::ServedSources() {
     };
 }
 
-void ServeProgramSizedSkins(ServedSources& sources) {
-    struct Sized { const char* name; int id; int slices; int sliceWidth; int height; };
-    static const Sized kSkins[] = {
-        {"minimize", 4, 3, 16, 16},      {"close", 3, 3, 16, 16},
-        {"lite_detaildlg_closebtn", 40, 3, 16, 16}, {"lite_img_logo2", 44, 1, 68, 15},
-        {"new_msgbox_icon", 43, 1, 50, 50},         {"uninstallbtn", 45, 3, 135, 50},
-    };
-    const std::vector<uint32_t> colors = {kRed, kGreen, kBlue};
-    std::string document = "<skins>";
-    for (const Sized& s : kSkins) {
-        const std::vector<uint32_t> palette(colors.begin(), colors.begin() + s.slices);
-        const int width = s.sliceWidth * s.slices;
-        sources.Add(s.id, L"png", EncodeImage(Bands(palette, s.sliceWidth, s.height), width, s.height));
-        document += "<png name=\"" + std::string(s.name) + "\" src=\"" + std::to_string(s.id) + "\"" +
-                    (s.slices > 1 ? " subwidth=\"" + std::to_string(s.sliceWidth) + "\"" : std::string()) + "/>";
-    }
-    document += "</skins>";
-    sources.Add(ui::kSkinDocumentId, L"xml", document);
-    ui::LoadSkins();
-}
-
 bool Near(uint32_t pixel, uint32_t expected, int tolerance) {
     return std::abs(Red(pixel) - Red(expected)) <= tolerance && std::abs(Green(pixel) - Green(expected)) <= tolerance &&
            std::abs(Blue(pixel) - Blue(expected)) <= tolerance;
-}
-
-std::string BlocksPng() {
-    std::vector<uint32_t> pixels(81);
-    for (int y = 0; y < 9; ++y) {
-        for (int x = 0; x < 9; ++x) pixels[static_cast<size_t>(y * 9 + x)] = 0xFF000000 | Block(y / 3, x / 3);
-    }
-    return EncodeImage(pixels, 9, 9);
 }
 
 Canvas::Canvas(int width, int height, ui::LxHostKind kind, ui::LxMouseRules rules)
@@ -152,12 +108,6 @@ ui::CLxWindow& Canvas::operator[](int id) {
 }
 
 std::string Utf8(const std::wstring& text) { return base::WideToUtf8(text); }
-
-std::string ProgramResource(int id) {
-    std::string bytes;
-    ui::ReadResourceBytes(nullptr, id, ui::kXmlResourceType, bytes);
-    return bytes;
-}
 
 std::string N(UINT code, int id, const char* cls) {
     return std::to_string(code) + ":" + std::to_string(id) + (cls && *cls ? std::string(":") + cls : "");
@@ -197,16 +147,6 @@ LRESULT CALLBACK BackdropProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-BOOL CALLBACK CountChild(HWND, LPARAM count) {
-    ++*reinterpret_cast<size_t*>(count);
-    return TRUE;
-}
-
-BOOL CALLBACK CountTop(HWND hwnd, LPARAM count) {
-    ++*reinterpret_cast<size_t*>(count);
-    ::EnumChildWindows(hwnd, CountChild, count);
-    return TRUE;
-}
 }  // namespace
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -221,38 +161,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
         if (::GetTickCount() - start >= timeoutMs) return false;
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
-}
-
-uint32_t ScreenPixel(POINT screen) {
-    HDC dc = ::GetDC(nullptr);
-    const COLORREF c = ::GetPixel(dc, screen.x, screen.y);
-    ::ReleaseDC(nullptr, dc);
-    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-}
-
-uint32_t WaitForPixel(POINT screen, uint32_t want, DWORD timeoutMs) {
-    uint32_t seen = 0;
-    PumpUntil([&] { return (seen = ScreenPixel(screen)) == want; }, timeoutMs);
-    return seen;
-}
-
-size_t GdiObjects() {
-    const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    if (counted) return counted;
-    // Wine keeps no count; its handles carry their table slot in the low word,
-    // so asking the type of every slot counts the live objects.
-    constexpr ULONG_PTR kSlots = 0x10000;
-    size_t live = 0;
-    for (ULONG_PTR slot = 1; slot < kSlots; ++slot) live += ::GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) ? 1 : 0;
-    return live;
-}
-
-size_t UserObjects() {
-    const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
-    if (counted) return counted;
-    size_t count = 0;
-    ::EnumThreadWindows(::GetCurrentThreadId(), CountTop, reinterpret_cast<LPARAM>(&count));
-    return count;
 }
 
 Backdrop::Backdrop(const RECT& screen, uint32_t rgb) {
@@ -270,41 +178,6 @@ Backdrop::Backdrop(const RECT& screen, uint32_t rgb) {
     ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, static_cast<LONG_PTR>(rgb));
     ::ShowWindow(window_.get(), SW_SHOWNOACTIVATE);
     ::UpdateWindow(window_.get());
-}
-
-bool Recording::Clicked(int32_t id) const {
-    for (const Notice& n : notices) {
-        if (n.code == ui::LXNM_CLICK && n.id == id) return true;
-    }
-    return false;
-}
-
-bool Open(ui::CLxDialogViewImpl& host, POINT origin) {
-    const RECT place = {origin.x, origin.y, origin.x + 1, origin.y + 1};
-    if (!host.Create(nullptr, &place)) return false;
-    ::ShowWindow(host.hwnd(), SW_SHOW);
-    ::UpdateWindow(host.hwnd());
-    return PumpUntil([&] { return host.PaintStats().renders > 0; });
-}
-
-bool Open(ui::CLxDialogImpl& dialog, POINT origin) {
-    if (!dialog.Create(nullptr)) return false;
-    ::SetWindowPos(dialog.hwnd(), nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    ::ShowWindow(dialog.hwnd(), SW_SHOW);
-    ::UpdateWindow(dialog.hwnd());
-    return PumpUntil([&] { return dialog.View().PaintStats().renders > 0; });
-}
-
-POINT ScreenOf(const ui::CLxDialogViewImpl& host, POINT client) {
-    ::ClientToScreen(host.hwnd(), &client);
-    return client;
-}
-
-void PostMouse(const ui::CLxDialogViewImpl& host, UINT message, POINT client) {
-    const POINT screen = ScreenOf(host, client);
-    ::SetCursorPos(screen.x, screen.y);
-    const WPARAM keys = message == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
-    ::PostMessageW(host.hwnd(), message, keys, MAKELPARAM(client.x, client.y));
 }
 
 }  // namespace uitest

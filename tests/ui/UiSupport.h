@@ -1,6 +1,5 @@
 // Helpers of the UI tests: clean pools, images made in the test and served to
-// the pools, a canvas of laid-out controls driven by the mouse router, and
-// real host windows with their screen pixels and handle counts.
+// the pools, a canvas of laid-out controls driven by the mouse router.
 #pragma once
 
 #include <windows.h>
@@ -17,10 +16,7 @@
 #include "base/unique_any.h"
 #include "ui/LxGdi.h"
 #include "ui/elements/LxMouseRouter.h"
-#include "ui/elements/LxNotify.h"
 #include "ui/elements/LxWindow.h"
-#include "ui/host/LxDialogImpl.h"
-#include "ui/host/LxDialogView.h"
 #include "ui/layout/LxLayout.h"
 #include "ui/pools/LxSkinPool.h"
 #include "ui/pools/LxStringPool.h"
@@ -47,19 +43,6 @@ inline int Green(uint32_t rgb) { return static_cast<int>((rgb >> 8) & 0xFF); }
 inline int Blue(uint32_t rgb) { return static_cast<int>(rgb & 0xFF); }
 // Every channel within `tolerance` of the expected colour.
 bool Near(uint32_t pixel, uint32_t expected, int tolerance);
-// Glyph edges are smoothed: a red glyph on white is pink at its edges.
-inline bool Reddish(uint32_t p) { return Red(p) > 0xC0 && Red(p) - Green(p) > 0x40 && Red(p) - Blue(p) > 0x40; }
-inline bool Bluish(uint32_t p) { return Blue(p) > 0xA0 && Red(p) < 0x60 && Green(p) < 0x60; }
-
-// Pixels of a rectangle (as 0xRRGGBB) for which `test` holds.
-template <typename Test>
-int CountPixels(const ui::LxDib& dib, const RECT& r, Test test) {
-    int count = 0;
-    for (int y = r.top; y < r.bottom; ++y) {
-        for (int x = r.left; x < r.right; ++x) count += test(Rgb(dib.At(x, y))) ? 1 : 0;
-    }
-    return count;
-}
 
 // Empties every pool and source hook now and again at the end of the scope.
 struct CleanPools {
@@ -79,10 +62,6 @@ struct ProgramPools {
 std::vector<uint32_t> Bands(const std::vector<uint32_t>& colors, int bandWidth, int height);
 // PNG (or JPEG) bytes of 0xAARRGGBB pixels, encoded by GDI+.
 std::string EncodeImage(const std::vector<uint32_t>& argb, int width, int height, bool jpeg = false);
-// A 9 by 9 PNG of nine 3 by 3 blocks, each its own colour: Block(row, column).
-std::string BlocksPng();
-inline uint32_t Block(int row, int column) { return static_cast<uint32_t>(0x10 * (row * 3 + column + 1)) << 16; }
-
 // Serves documents and images to the pools through the stream provider, by
 // id and extension ("xml", "png", "jpg"), and counts the requests.
 class ServedSources {
@@ -96,12 +75,7 @@ private:
     std::map<std::pair<int, std::wstring>, int> requests_;
 };
 
-// Serves and loads the skins the layouts' geometry depends on, at their
-// program sizes, over band images (slices red, green, blue ...).
-void ServeProgramSizedSkins(ServedSources& sources);
-
 std::string Utf8(const std::wstring& text);
-std::string ProgramResource(int id);
 
 // One call the router made on its host.
 struct HostCall {
@@ -178,14 +152,6 @@ struct Canvas {
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000);
 inline void Pump(DWORD ms = 50) { PumpUntil([] { return false; }, ms); }
 
-// A screen pixel as 0xRRGGBB, now or once it shows `want` (the last seen).
-uint32_t ScreenPixel(POINT screen);
-uint32_t WaitForPixel(POINT screen, uint32_t want, DWORD timeoutMs = 3000);
-
-// GDI objects and USER objects (windows) of this process.
-size_t GdiObjects();
-size_t UserObjects();
-
 // A top-level window painted in one colour (0xRRGGBB), to show through
 // transparent pixels.
 class Backdrop {
@@ -195,55 +161,5 @@ public:
 private:
     base::unique_hwnd window_;
 };
-
-struct Notice {
-    UINT_PTR sender;
-    UINT code;
-    int32_t id;
-    std::string cls;
-};
-
-// What a recording window's handler saw.
-struct Recording {
-    std::vector<Notice> notices;
-    std::vector<WPARAM> sysCommands;  // swallowed: no native move or size loop starts
-    int mouseMoves = 0;
-    bool Clicked(int32_t id) const;
-    void Clear() { *this = Recording(); }
-};
-
-// A host (or dialog) that records notifications, system commands and mouse
-// moves before the library handles the rest.
-template <typename Base>
-class Recorder : public Base {
-public:
-    using Base::Base;
-    Recording seen;
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_NOTIFY) {
-            const auto* n = reinterpret_cast<const ui::LxNotifyRecord*>(lParam);
-            seen.notices.push_back({n->hdr.idFrom, n->hdr.code, n->id, n->className ? n->className : ""});
-            return 0;
-        }
-        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) != SC_CLOSE) {
-            seen.sysCommands.push_back(wParam);
-            return 0;
-        }
-        if (message == WM_MOUSEMOVE) ++seen.mouseMoves;
-        return Base::HandleMessage(message, wParam, lParam);
-    }
-};
-using View = Recorder<ui::CLxDialogViewImplEx>;
-using Dialog = Recorder<ui::CLxDialogImpl>;
-
-// Creates `host` as a visible top-level window at `origin` and waits for its
-// first paint.
-bool Open(ui::CLxDialogViewImpl& host, POINT origin);
-bool Open(ui::CLxDialogImpl& dialog, POINT origin);
-
-POINT ScreenOf(const ui::CLxDialogViewImpl& host, POINT client);
-// Real mouse input as a person gives it: the pointer moves there, then the
-// message is posted to the host window at the client point.
-void PostMouse(const ui::CLxDialogViewImpl& host, UINT message, POINT client);
 
 }  // namespace uitest

@@ -15,7 +15,9 @@ constexpr uint32_t kOpaque = 0xFF000000;
 constexpr int kBytesPerPixel = 4;
 constexpr wchar_t kPngMime[] = L"image/png";
 
-bool PngEncoder(CLSID& clsid) {
+}  // namespace
+
+bool ImageEncoder(const wchar_t* mime, CLSID& clsid) {
     UINT count = 0;
     UINT size = 0;
     if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
@@ -23,15 +25,13 @@ bool PngEncoder(CLSID& clsid) {
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
     if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
     for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == kPngMime) {
+        if (std::wstring(codecs[i].MimeType) == mime) {
             clsid = codecs[i].Clsid;
             return true;
         }
     }
     return false;
 }
-
-}  // namespace
 
 Frame CaptureScreen(const RECT& area) {
     Frame frame;
@@ -54,7 +54,7 @@ Frame CaptureScreen(const RECT& area) {
 
 bool SavePng(const Frame& frame, const std::wstring& path) {
     CLSID png;
-    if (frame.empty() || !ui::EnsureGdiplus() || !PngEncoder(png)) return false;
+    if (frame.empty() || !ui::EnsureGdiplus() || !ImageEncoder(kPngMime, png)) return false;
     std::vector<uint32_t> argb(frame.pixels);
     for (uint32_t& pixel : argb) pixel |= kOpaque;
     Gdiplus::Bitmap bitmap(frame.width, frame.height, frame.width * kBytesPerPixel, PixelFormat32bppRGB,

@@ -24,6 +24,8 @@ struct Frame {
     bool operator!=(const Frame& other) const { return !(*this == other); }
 };
 
+// The GDI+ encoder of a MIME type ("image/png", "image/jpeg"); GDI+ must be started.
+bool ImageEncoder(const wchar_t* mime, CLSID& clsid);
 // What the screen shows inside `area` (in screen coordinates); empty on failure.
 Frame CaptureScreen(const RECT& area);
 // An opaque RGB PNG file.
