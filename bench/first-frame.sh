@@ -8,13 +8,8 @@
 # With TRACE=+loaddll (any extra trace channels) the runs' traces carry them too.
 # Everything happens in a prefix of its own, BUILD_DIR/bench-frame-prefix.
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-scripts="$here/../scripts"
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
-build="$(cd "$1" && pwd)"
-runs="${2:-11}"
-[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
-bin="$build/bin"
+. "$(dirname "$0")/common.sh"
+bench_args 11 "$@"
 out="$build/bench-frame"
 root='C:\bench'
 trace_channels="+timestamp,+debugstr${TRACE:+,$TRACE}"
@@ -29,20 +24,13 @@ box_no="246 140"
 box_view_id=1000
 viewer_lifetime_ms=3600000
 
-for program in uninst.exe lumenox_setup.exe bench_empty_gui.exe bench_empty_window.exe bench_startup_helper.exe; do
-    [ -f "$bin/$program" ] || { echo "missing $bin/$program: build first" >&2; exit 1; }
-done
+bench_require uninst.exe lumenox_setup.exe bench_empty_gui.exe bench_empty_window.exe bench_startup_helper.exe
 command -v /usr/bin/time >/dev/null || { echo "bench: /usr/bin/time is needed for the peak memory" >&2; exit 1; }
 rm -rf "$out"
 mkdir -p "$out"
-"$scripts/wine-prefix.sh" "$build" bench-frame-prefix || exit 1
-. "$scripts/wine-env.sh" "$build" bench-frame-prefix || exit 1
-. "$scripts/wine-session.sh"
-wine_session_start 391 440 || exit 1
+bench_prefix bench-frame-prefix 391 440
 
-setup() { "$WINE" "$bin/lumenox_setup.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 helper() { "$WINE" "$bin/bench_startup_helper.exe" "$@" </dev/null 2>&1 | tr -d '\r'; }
-now_ns() { date +%s%N; }
 drive_c="$WINEPREFIX/drive_c"
 dir="$root\\frame"
 unix_dir="$drive_c/bench/frame"
@@ -156,16 +144,8 @@ release_desktop
 
 echo
 echo "== $runs runs each: median (min); x = median / the empty program's median"
-awk '
+awk -f "$bench_stats" -f <(printf '%s\n' '
     { v[$1 " " $2, ++count[$1 " " $2]] = $3 }
-    function sorted(key,    i, j, t, n) {
-        n = count[key]
-        for (i = 1; i <= n; i++) s[i] = v[key, i]
-        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
-        return n
-    }
-    function median(key,    n) { n = sorted(key); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
-    function minimum(key) { sorted(key); return s[1] }
     function ms(label, key, base) {
         if (!(key in count)) return
         printf "  %-58s %7.1f (%7.1f) ms", label, median(key) / 1000, minimum(key) / 1000
@@ -198,5 +178,5 @@ awk '
         mib("  wizard run", "wizard peak", "empty peak")
         mib("  wizard run / the blank window", "wizard peak", "window peak")
         mib("  question run", "box peak", "empty peak")
-    }' "$results"
+    }') "$results"
 echo "== traces and figures in $out"

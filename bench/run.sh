@@ -7,24 +7,18 @@
 # Usage: run.sh BUILD_DIR [RUNS]   (default 5 runs)
 # Everything happens in a prefix of its own, BUILD_DIR/bench-prefix, made afresh.
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-scripts="$here/../scripts"
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
-build="$(cd "$1" && pwd)"
-runs="${2:-5}"
-[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
-bin="$build/bin"
+. "$(dirname "$0")/common.sh"
+bench_args 5 "$@"
 name=bench-prefix
 out="$build/bench"
 logs="$out/logs"
-target='C:\Program Files\Lumenox'
+target="$bench_target"
 # Goals, read on the medians: the removal work against the floor, step 12
 # against the floor's tree and shortcuts, and the process start and exit
 # outside the traced steps against the floor's own.
 ratio_goal=1.2
 step12_ratio_goal=1.15
 outside_goal_ms=20
-self_removal_wait_s=15
 # The viewer window's close loop waits for the user's program, not for removal
 # work; it stays out of the figures. The service and a helper process stay in:
 # stopping them is part of the removal.
@@ -32,35 +26,16 @@ uninst_options=(--no-viewer)
 # The floor neither stops processes nor deletes services: its installation has none.
 floor_options=(--no-viewer --no-service --no-processes)
 
-for program in uninst.exe lumenox_setup.exe bench_floor.exe; do
-    [ -f "$bin/$program" ] || { echo "missing $bin/$program: build first" >&2; exit 1; }
-done
+bench_require uninst.exe lumenox_setup.exe bench_floor.exe
 
 rm -rf "$build/$name" "$build/$name-home" "$out"
 mkdir -p "$logs"
 echo "== fresh prefix $build/$name"
-"$scripts/wine-prefix.sh" "$build" "$name" || exit 1
-. "$scripts/wine-env.sh" "$build" "$name" || exit 1
-
 # A warm wineserver and the prefix's background processes are started before
 # any timing, so that neither start-up lands in a measured run.
-. "$scripts/wine-session.sh"
-wine_session_start 191 240 || exit 1
+bench_prefix "$name" 191 240
 
-setup() { "$WINE" "$bin/lumenox_setup.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-logs_win="Z:${logs//\//\\}"
-now_ns() { date +%s%N; }
 ms_since() { echo $(( ($(now_ns) - $1) / 1000000 )); }
-
-# Installs afresh; anything an earlier run left goes first.
-install_sample() {
-    setup --cleanup "$target" >/dev/null
-    setup "$target" --log-dir "$logs_win" "$@" >"$out/install.txt" || {
-        cat "$out/install.txt" >&2
-        echo "bench: installation failed" >&2
-        exit 1
-    }
-}
 
 # "ms step1 ... step17 viewer_check inside" from a +timestamp,+debugstr trace:
 # each step's duration up to the next mark, the viewer check up to step 1, and
@@ -98,7 +73,7 @@ record() { echo "$1 $2" >>"$results"; }
 for run in $(seq 1 "$runs"); do
     run_start=$(now_ns)
     # -- the uninstaller
-    install_sample "${uninst_options[@]}"
+    bench_install "${uninst_options[@]}"
     [ "$run" = 1 ] && installed_line=$(grep '^installed:' "$out/install.txt")
     trace="$out/trace-$run.txt"
     start=$(now_ns)
@@ -119,15 +94,10 @@ for run in $(seq 1 "$runs"); do
     record work $(( uninst_ms - waits_ms ))
     # The self-removal script takes the directory a few seconds after the exit;
     # it must be done before the next installation goes there.
-    removed=no
-    for _ in $(seq 1 $((self_removal_wait_s * 2))); do
-        if setup --check-removed "$target" >"$out/check-uninst-$run.txt"; then removed=yes; break; fi
-        sleep 0.5
-    done
-    [ "$removed" = yes ] || { echo "bench: run $run: the uninstaller left:" >&2; cat "$out/check-uninst-$run.txt" >&2; }
+    bench_wait_removed "$out/check-uninst-$run.txt" || { echo "bench: run $run: the uninstaller left:" >&2; cat "$out/check-uninst-$run.txt" >&2; }
 
     # -- the floor, on the same installation
-    install_sample "${floor_options[@]}"
+    bench_install "${floor_options[@]}"
     start=$(now_ns)
     WINEDEBUG=+timestamp,+debugstr "$WINE" "$bin/bench_floor.exe" "$target" </dev/null 2>"$out/floor-trace-$run.txt" |
         tr -d '\r' >"$out/floor-$run.txt"
@@ -154,19 +124,10 @@ echo "== removed by the floor (each run): $(sed 's/^floor: //' "$out/floor-1.txt
 echo "   (keys: HKCU and HKLM product keys, the uninstall-information key, the 276 verbs of the 32-bit view;"
 echo "    links: 3 desktop and 2 start-menu shortcuts; dirs include the start-menu folder)"
 echo "== milliseconds over $runs runs (min / median / max); prescribed waits = steps 3 + 5 + 11"
-awk -v goal="$ratio_goal" -v step12_goal="$step12_ratio_goal" -v outside_goal="$outside_goal_ms" '
+awk -v goal="$ratio_goal" -v step12_goal="$step12_ratio_goal" -v outside_goal="$outside_goal_ms" -f "$bench_stats" -f <(printf '%s\n' '
     { v[$1, ++count[$1]] = $2 }
-    function sorted(name,    i, j, t, n) {
-        n = count[name]
-        for (i = 1; i <= n; i++) s[i] = v[name, i]
-        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
-        return n
-    }
-    function min(name) { sorted(name); return s[1] }
-    function max(name,    n) { n = sorted(name); return s[n] }
-    function median(name,    n) { n = sorted(name); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
     function pair(label, a, b) { printf "  %-52s %8.0f %8.0f  x%.2f\n", label, a, b, (b > 0 ? a / b : 0) }
-    function row(label, name) { printf "  %-52s %8.0f %8.0f %8.0f\n", label, min(name), median(name), max(name) }
+    function row(label, name) { printf "  %-52s %8.0f %8.0f %8.0f\n", label, minimum(name), median(name), maximum(name) }
     function verdict(ok) { return ok ? "within" : "NOT within" }
     # Per run, then over the runs: on a busy machine the two sides of one run
     # share its load, so the run'"'"'s own ratio is the steadier figure.
@@ -205,7 +166,7 @@ awk -v goal="$ratio_goal" -v step12_goal="$step12_ratio_goal" -v outside_goal="$
         pair("    step 12 / floor tree + shortcuts", step12, tree)
         pair("    step 14 / floor keys", median("step14"), median("floor_keys"))
         pair("    step 15 / floor verbs", median("step15"), median("floor_verbs"))
-        rmin = min("work") / min("floor"); rmed = median("work") / median("floor"); rmax = max("work") / max("floor")
+        rmin = minimum("work") / minimum("floor"); rmed = median("work") / median("floor"); rmax = maximum("work") / maximum("floor")
         rrun = run_ratio("work", "floor")
         printf "== removal work / floor: min %.2f, median %.2f, max %.2f; median of the runs'"'"' own ratios %.2f; goal %.2f: %s\n",
             rmin, rmed, rmax, rrun, goal, verdict(rmed <= goal)
@@ -217,5 +178,5 @@ awk -v goal="$ratio_goal" -v step12_goal="$step12_ratio_goal" -v outside_goal="$
         aboverun = run_difference("outside", "floor_outside")
         printf "== process start and exit above the floor'"'"'s: median %+d ms; median of the runs'"'"' own differences %+d ms; goal +%d ms: %s\n",
             above, aboverun, outside_goal, verdict(above <= outside_goal)
-    }' "$results"
+    }') "$results"
 echo "== traces, checks and figures in $out"

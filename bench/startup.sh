@@ -7,13 +7,8 @@
 # architecture), that program is timed beside this build's in every run and case.
 # Everything happens in a prefix of its own, BUILD_DIR/bench-startup-prefix.
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-scripts="$here/../scripts"
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
-build="$(cd "$1" && pwd)"
-runs="${2:-11}"
-[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
-bin="$build/bin"
+. "$(dirname "$0")/common.sh"
+bench_args 11 "$@"
 out="$build/bench-startup"
 root='C:\bench'
 # A case that has not ended by then is waiting for someone (a window): it is
@@ -21,21 +16,14 @@ root='C:\bench'
 case_timeout_s=20
 self_removal_wait_s=15
 
-for program in uninst.exe lumenox_setup.exe bench_empty_gui.exe bench_startup_helper.exe; do
-    [ -f "$bin/$program" ] || { echo "missing $bin/$program: build first" >&2; exit 1; }
-done
+bench_require uninst.exe lumenox_setup.exe bench_empty_gui.exe bench_startup_helper.exe
 compare="${COMPARE:-}"
 [ -z "$compare" ] || [ -f "$compare" ] || { echo "COMPARE names no file: $compare" >&2; exit 2; }
 rm -rf "$out"
 mkdir -p "$out"
-"$scripts/wine-prefix.sh" "$build" bench-startup-prefix || exit 1
-. "$scripts/wine-env.sh" "$build" bench-startup-prefix || exit 1
-. "$scripts/wine-session.sh"
-wine_session_start 291 340 || exit 1
+bench_prefix bench-startup-prefix 291 340
 
-setup() { "$WINE" "$bin/lumenox_setup.exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 helper() { "$WINE" "$bin/bench_startup_helper.exe" "$@"; }
-now_ns() { date +%s%N; }
 drive_c="$WINEPREFIX/drive_c"
 rm -rf "$drive_c/bench"
 mkdir -p "$drive_c/bench"
@@ -174,16 +162,8 @@ for run in $(seq 1 "$runs"); do
 done
 echo
 echo "== milliseconds over $runs runs: median (min), and x = median / the empty program's median whole process"
-awk -v compare="$compare" '
+awk -v compare="$compare" -f "$bench_stats" -f <(printf '%s\n' '
     { v[$1 " " $2, ++count[$1 " " $2]] = $3 / 1000 }
-    function sorted(key,    i, j, t, n) {
-        n = count[key]
-        for (i = 1; i <= n; i++) s[i] = v[key, i]
-        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
-        return n
-    }
-    function median(key,    n) { n = sorted(key); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
-    function minimum(key) { sorted(key); return s[1] }
     function cell(key) {
         if (!(key in count)) return sprintf("%22s", "")
         return sprintf("%6.1f (%5.1f) x%5.2f", median(key), minimum(key), median(key) / base)
@@ -230,5 +210,5 @@ awk -v compare="$compare" '
             count["ratio " k] = n
             printf " %s %.2f%s", pairs[k], median("ratio " k), (k < 5 ? "," : "\n")
         }
-    }' "$results"
+    }') "$results"
 echo "== traces and figures in $out"

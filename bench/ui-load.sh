@@ -4,23 +4,15 @@
 # ("--empty"), in the same run, under Wine. See bench/README.md.
 # Usage: ui-load.sh BUILD_DIR [RUNS]   (default 20 runs)
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-scripts="$here/../scripts"
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
-build="$(cd "$1" && pwd)"
-runs="${2:-20}"
-[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
-program="$build/bin/bench_ui_load.exe"
-[ -f "$program" ] || { echo "missing $program: build first" >&2; exit 1; }
+. "$(dirname "$0")/common.sh"
+bench_args 20 "$@"
+bench_require bench_ui_load.exe
+program="$bin/bench_ui_load.exe"
 goal_ms=20
 out="$build/bench-ui"
 mkdir -p "$out"
-"$scripts/wine-prefix.sh" "$build" bench-ui-prefix || exit 1
-. "$scripts/wine-env.sh" "$build" bench-ui-prefix
-. "$scripts/wine-session.sh"
-wine_session_start 241 290 || exit 1
+bench_prefix bench-ui-prefix 241 290
 
-now_ns() { date +%s%N; }
 results="$out/results.txt"
 : >"$results"
 # One warm-up of each, then alternating runs so that both see the same machine.
@@ -40,17 +32,9 @@ for run in $(seq 1 "$runs"); do
 done
 echo "== $line"
 echo "== microseconds over $runs runs (min / median)"
-awk -v goal="$goal_ms" '
+awk -v goal="$goal_ms" -f "$bench_stats" -f <(printf '%s\n' '
     { v[$1, ++count[$1]] = $2 }
-    function sorted(name,    i, j, t, n) {
-        n = count[name]
-        for (i = 1; i <= n; i++) s[i] = v[name, i]
-        for (i = 2; i <= n; i++) for (j = i; j > 1 && s[j - 1] > s[j]; j--) { t = s[j]; s[j] = s[j - 1]; s[j - 1] = t }
-        return n
-    }
-    function min(name) { sorted(name); return s[1] }
-    function median(name,    n) { n = sorted(name); return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2 }
-    function row(label, name) { printf "  %-48s %9.0f %9.0f\n", label, min(name), median(name) }
+    function row(label, name) { printf "  %-48s %9.0f %9.0f\n", label, minimum(name), median(name) }
     END {
         printf "  %-48s %9s %9s\n", "", "min", "median"
         row("empty start-up (process start to exit)", "empty")
@@ -58,8 +42,8 @@ awk -v goal="$goal_ms" '
         row("loading, measured inside: pool documents", "pools")
         row("loading, measured inside: both layouts", "layouts")
         row("loading, measured inside: total", "load")
-        printf "== loading / empty start-up: min %.3f, median %.3f\n", min("load") / min("empty"), median("load") / median("empty")
+        printf "== loading / empty start-up: min %.3f, median %.3f\n", minimum("load") / minimum("empty"), median("load") / median("empty")
         printf "== (start-up with loading - empty) / empty: median %.3f\n", (median("whole") - median("empty")) / median("empty")
         printf "== loading median %.1f ms; goal under %d ms: %s\n", median("load") / 1000, goal,
             (median("load") / 1000 < goal ? "within" : "NOT within")
-    }' "$results"
+    }') "$results"

@@ -4,18 +4,11 @@
 # the same run, under Wine and a private display. See bench/README.md.
 # Usage: ui-paint.sh BUILD_DIR [RUNS]   (default 3 runs)
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-scripts="$here/../scripts"
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS]" >&2; exit 2; }
-build="$(cd "$1" && pwd)"
-runs="${2:-3}"
-[[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "runs must be a positive number" >&2; exit 2; }
-program="$build/bin/bench_ui_paint.exe"
-[ -f "$program" ] || { echo "missing $program: build first" >&2; exit 1; }
-"$scripts/wine-prefix.sh" "$build" bench-ui-prefix || exit 1
-. "$scripts/wine-env.sh" "$build" bench-ui-prefix
-. "$scripts/wine-session.sh"
-wine_session_start 241 290 || exit 1
+. "$(dirname "$0")/common.sh"
+bench_args 3 "$@"
+bench_require bench_ui_paint.exe
+program="$bin/bench_ui_paint.exe"
+bench_prefix bench-ui-prefix 241 290
 status=0
 for run in $(seq 1 "$runs"); do
     echo "== run $run"

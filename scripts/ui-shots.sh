@@ -5,17 +5,13 @@
 # pictures come from the program's own run instead (make docs-images).
 # Usage: ui-shots.sh BUILD_DIR
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
-build="$(cd "$1" && pwd)"
-program="$build/bin/ui_shots.exe"
-[ -f "$program" ] || { echo "missing $program: build first" >&2; exit 1; }
+. "$(dirname "$0")/../bench/common.sh"
+bench_args "" "$@"
+bench_require ui_shots.exe
+program="$bin/ui_shots.exe"
 out="$build/ui-shots"
 mkdir -p "$out"
-"$here/wine-prefix.sh" "$build" ui-shots-prefix || exit 1
-. "$here/wine-env.sh" "$build" ui-shots-prefix
-. "$here/wine-session.sh"
-wine_session_start 291 340 || exit 1
+bench_prefix ui-shots-prefix 291 340
 "$WINE" "$program" "Z:${out//\//\\}" </dev/null 2>&1 | tr -d '\r'
 code=${PIPESTATUS[0]}
 [ "$code" = 0 ] || { echo "ui-shots: ui_shots.exe failed ($code)" >&2; exit 1; }

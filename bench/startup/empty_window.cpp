@@ -6,12 +6,13 @@
 // display-driver set-up that the empty program never needs).
 #include <windows.h>
 
+#include "../BenchCommon.h"
 #include "base/unique_any.h"
 
 namespace {
 
-constexpr int kWidth = 530;
-constexpr int kHeight = 400;
+using bench::kWizardHeight;
+using bench::kWizardWidth;
 constexpr BYTE kOpaque = 255;
 constexpr WORD kBitsPerPixel = 32;
 constexpr wchar_t kClassName[] = L"bench_empty_window";
@@ -23,13 +24,13 @@ int ShowOneFrame(HINSTANCE instance) {
     wc.hInstance = instance;
     wc.lpszClassName = kClassName;
     if (!::RegisterClassExW(&wc)) return 1;
-    base::unique_hwnd window(::CreateWindowExW(WS_EX_LAYERED, kClassName, L"", WS_POPUP, 0, 0, kWidth, kHeight,
-                                               nullptr, nullptr, instance, nullptr));
+    base::unique_hwnd window(::CreateWindowExW(WS_EX_LAYERED, kClassName, L"", WS_POPUP, 0, 0, kWizardWidth,
+                                               kWizardHeight, nullptr, nullptr, instance, nullptr));
     if (!window) return 1;
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = kHeight;
+    info.bmiHeader.biWidth = kWizardWidth;
+    info.bmiHeader.biHeight = kWizardHeight;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = kBitsPerPixel;
     void* bits = nullptr;
@@ -39,7 +40,7 @@ int ShowOneFrame(HINSTANCE instance) {
     const HGDIOBJ previous = ::SelectObject(memory.get(), buffer.get());
     ::ShowWindow(window.get(), SW_SHOWNORMAL);
     POINT position = {0, 0};
-    SIZE size = {kWidth, kHeight};
+    SIZE size = {kWizardWidth, kWizardHeight};
     POINT origin = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, kOpaque, AC_SRC_ALPHA};
     ::UpdateLayeredWindow(window.get(), nullptr, &position, &size, memory.get(), &origin, 0, &blend, ULW_ALPHA);

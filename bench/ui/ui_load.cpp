@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "../BenchCommon.h"
 #include "ui/LxGdi.h"
 #include "ui/layout/LxLayout.h"
 #include "ui/pools/LxFontPool.h"
@@ -21,22 +22,15 @@
 #include "ui/pools/LxStyle.h"
 
 namespace {
-constexpr int kWizardWidth = 530;
-constexpr int kWizardHeight = 400;
+using bench::kWizardHeight;
+using bench::kWizardWidth;
 constexpr int kBoxWidth = 354;
 constexpr int kBoxHeight = 180;
-constexpr double kMicrosecondsPerSecond = 1e6;
-
-double Microseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to, const LARGE_INTEGER& frequency) {
-    return static_cast<double>(to.QuadPart - from.QuadPart) * kMicrosecondsPerSecond /
-           static_cast<double>(frequency.QuadPart);
-}
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc > 1 && std::wcscmp(argv[1], L"--empty") == 0) return 0;
-    LARGE_INTEGER frequency, start, pools, done;
-    ::QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER start, pools, done;
     ::QueryPerformanceCounter(&start);
     ui::LoadSkins();
     ui::LoadStyles();
@@ -59,8 +53,8 @@ int wmain(int argc, wchar_t** argv) {
     wizard.VisitElements(count);
     box.VisitElements(count);
     std::printf("ui-load: pools %.0f us, layouts %.0f us, total %.0f us, repaint fonts %zu images %zu, elements %d\n",
-                Microseconds(start, pools, frequency), Microseconds(pools, done, frequency),
-                Microseconds(start, done, frequency), ui::LxFontPool::Global().CreatedCount(),
+                bench::Microseconds(start.QuadPart, pools.QuadPart), bench::Microseconds(pools.QuadPart, done.QuadPart),
+                bench::Microseconds(start.QuadPart, done.QuadPart), ui::LxFontPool::Global().CreatedCount(),
                 ui::LxImagePool::Png().DecodedCount() + ui::LxImagePool::Jpg().DecodedCount(), elements);
     return 0;
 }

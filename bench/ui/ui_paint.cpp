@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "../BenchCommon.h"
 #include "ui/LxGdi.h"
 #include "ui/host/LxDialogView.h"
 #include "ui/pools/LxSkinPool.h"
@@ -27,13 +28,10 @@ constexpr int kConfirmPage = 100;
 constexpr int kProgressBar = 206;
 constexpr int kBatches = 7;
 constexpr int kPerBatch = 200;
-constexpr double kMicrosecondsPerSecond = 1e6;
 constexpr double kGoal = 5.0;
 
 // Median over batches of the time of one call, in microseconds.
 double Time(const std::function<void(int)>& once) {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
     std::vector<double> batches;
     int n = 0;
     once(n++);  // warm-up
@@ -43,8 +41,7 @@ double Time(const std::function<void(int)>& once) {
         for (int i = 0; i < kPerBatch; ++i) once(n++);
         ::GdiFlush();
         ::QueryPerformanceCounter(&end);
-        batches.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * kMicrosecondsPerSecond /
-                          static_cast<double>(frequency.QuadPart) / kPerBatch);
+        batches.push_back(bench::Microseconds(start.QuadPart, end.QuadPart) / kPerBatch);
     }
     std::sort(batches.begin(), batches.end());
     return batches[batches.size() / 2];

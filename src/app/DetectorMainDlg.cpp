@@ -3,11 +3,11 @@
 #include <objidl.h>
 
 #include <gdiplus.h>
-#include <shellapi.h>
 
 #include "app/RunningViewer.h"
 #include "app/UninstallRun.h"
 #include "manifest/ExpandTask.h"
+#include "removal/SelfRemovalScript.h"
 #include "report/Report.h"
 #include "ui/LxGdi.h"
 #include "ui/elements/LxNotify.h"
@@ -64,12 +64,9 @@ QDetectorMainDlg::~QDetectorMainDlg() {
     // the worker can only be running here once it has passed the manifest
     // removal, and what follows is local work that ends.
     if (worker_) ::WaitForSingleObject(worker_.get(), INFINITE);
-    // The self-removal script runs once this process is gone. Without a script
-    // there is nothing to open: asking the shell to open an empty path would
-    // show a folder window instead.
-    if (!scriptPath_.empty()) {
-        ::ShellExecuteW(nullptr, L"open", scriptPath_.c_str(), nullptr, nullptr, SW_HIDE);
-    }
+    // The self-removal script runs once this process is gone; without a
+    // script nothing is started.
+    removal::StartSelfRemovalScript(scriptPath_);
 }
 
 void QDetectorMainDlg::Run() {

@@ -152,6 +152,10 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
     MarkStep(3);
     removal::StopExtensionProcess();
     MarkStep(4);
+    // Steps 4, 12 and 13 ask for the system and shell folders; one reading
+    // serves them all (it costs hundreds of registry and file calls). The
+    // folders are the platform's and do not move while the run lasts.
+    removal::ShellFolderReading shellFolders;
     // A volume root, a system folder or a user's shell folder runs far more than the product.
     if (!removal::IsProtectedFolder(dir)) removal::KillProcessesUnderDirectory(dir);
     MarkStep(5);
@@ -177,9 +181,6 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
     dialog.fileConfigList_.LoadFileConfigList(dir + removal::kManifestFileName);
 
     MarkStep(12);
-    // Steps 12 and 13 ask for the system and shell folders three times; one
-    // reading serves them all. No program of the product runs between them.
-    removal::ShellFolderReading shellFolders;
     const std::wstring manifestPath = dir + removal::kManifestFileName;
     const bool manifestOpens = base::FileIsPresent(manifestPath) && [&] {
         // Closed right after the test, so the manifest goes with the other files.

@@ -35,8 +35,12 @@ std::wstring LinkTargetLongPath(const std::wstring& file) {
 }  // namespace
 
 bool IsLinkIntoOwnDirectory(const std::wstring& file) {
-    // Called on the removal worker: the thread's apartment lasts for this one file.
-    base::com_apartment apartment(COINIT_APARTMENTTHREADED);
+    // Called on the removal worker: the thread's apartment lasts for this one
+    // file. The shell link object lives in either apartment model; the
+    // multithreaded one spares the process the first single-threaded
+    // apartment's hidden window, which under Wine loads the display driver and
+    // parses the theme (tens of milliseconds in a run without any window).
+    base::com_apartment apartment(COINIT_MULTITHREADED);
     const std::wstring target = base::ToLowerInvariant(LinkTargetLongPath(file));
     const std::wstring ownDirectory = base::ToLowerInvariant(base::GetModuleDirectory());
     if (target.empty() || ownDirectory.empty()) return false;
@@ -51,7 +55,10 @@ void RemoveDesktopLinks(const std::wstring& folder) {
     base::unique_find find(::FindFirstFileW((dir + L"*").c_str(), &entry));
     if (!find) return;
     do {
-        // Folders and plain files fail to load as links and so are never touched.
+        // A folder (".", "..", a link to one included) never loads as a shell
+        // link: it is not inspected. Plain files fail to load as links and so
+        // are never touched either.
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         const std::wstring path = dir + entry.cFileName;
         if (IsLinkIntoOwnDirectory(path)) DeleteFileOrDefer(path);
     } while (::FindNextFileW(find.get(), &entry));

@@ -86,6 +86,12 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
 
     // A link handed in as the tree is removed as a link; its target stays untouched.
     const DWORD ownAttributes = ::GetFileAttributesW(WithoutTrailingSeparator(dir).c_str());
+    // Nothing there (a listed directory already taken with its parent): no
+    // listing and no removal to try.
+    if (ownAttributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+    }
     if (IsLink(ownAttributes)) {
         RemoveLink(WithoutTrailingSeparator(dir), ownAttributes);
         return true;
@@ -152,9 +158,12 @@ bool RemoveListedItems(const std::wstring& installDir, const std::vector<std::ws
     // keeps a large installation's removal fast. Only items that run now are
     // handed to the kill.
     const std::vector<std::wstring> running = directoryList ? std::vector<std::wstring>() : RunningImagePaths();
+    // Case is folded character by character, so only paths of one length can
+    // be equal: the length test spares most of the comparisons per item.
     const auto isRunning = [&running](const std::wstring& item) {
-        return std::any_of(running.begin(), running.end(),
-                           [&item](const std::wstring& image) { return base::EqualsNoCase(image, item); });
+        return std::any_of(running.begin(), running.end(), [&item](const std::wstring& image) {
+            return image.size() == item.size() && base::EqualsNoCase(image, item);
+        });
     };
     PlainDirectories plain;
     bool lastResult = false;

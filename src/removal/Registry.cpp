@@ -142,17 +142,29 @@ LONG RemoveUninstallInfoAt(const std::wstring& uninstallKeyPath) {
 }
 
 void RemoveShellVerbs() {
-    constexpr REGSAM access = kReadWriteAccess | kShellVerbView;
+    // The associations key is opened once, in the installer's view; every key
+    // below it is then named relative to that handle and so lies in the same
+    // view without the flag. With the flag, each relative open walks its path
+    // one level at a time looking for a view node, which costs a second open
+    // per level for the same key.
+    const std::wstring shellFormat = kShellKeyFormat;
+    const size_t cut = shellFormat.find(L'\\');
+    base::unique_hkey associations;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, shellFormat.substr(0, cut).c_str(), 0, KEY_READ | kShellVerbView,
+                        associations.put()) != ERROR_SUCCESS) {
+        return;
+    }
+    const std::wstring relativeFormat = shellFormat.substr(cut + 1);
     for (const wchar_t* extension : kShellVerbExtensions) {
-        // The extension's Shell key is opened once for its three verbs: each
-        // open from the classes root costs a path walk, and a verb that is not
-        // there simply fails to open below it.
+        // The extension's Shell key is opened once for its three verbs; a verb
+        // that is not there simply fails to open below it.
         base::unique_hkey shellKey;
-        const std::wstring shellPath = FormatPath(kShellKeyFormat, extension);
-        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, shellPath.c_str(), 0, access, shellKey.put()) != ERROR_SUCCESS) {
+        const std::wstring shellPath = FormatPath(relativeFormat.c_str(), extension);
+        if (::RegOpenKeyExW(associations.get(), shellPath.c_str(), 0, kReadWriteAccess, shellKey.put()) !=
+            ERROR_SUCCESS) {
             continue;
         }
-        for (const wchar_t* verb : kShellVerbNames) RecurseDeleteSubKey(shellKey.get(), verb, kShellVerbView);
+        for (const wchar_t* verb : kShellVerbNames) RecurseDeleteSubKey(shellKey.get(), verb, 0);
     }
 }
 

@@ -13,6 +13,7 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 constexpr wchar_t kTempReference[] = L"%TEMP%";
+constexpr wchar_t kCommandProcessor[] = L"\\cmd.exe";
 
 void AppendCommand(std::string& text, const std::string& command) {
     // Every command is followed by an empty line.
@@ -123,6 +124,27 @@ void WriteSelfRemovalScript(std::wstring& scriptPath, bool manifestFound) {
     if (!file) return;
     DWORD written = 0;
     ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+bool StartSelfRemovalScript(const std::wstring& scriptPath) {
+    if (scriptPath.empty() || !base::FileIsPresent(scriptPath)) return false;
+    wchar_t system[base::kMaxPathChars] = {};
+    const UINT length = ::GetSystemDirectoryW(system, static_cast<UINT>(base::kMaxPathChars));
+    if (length == 0 || length >= base::kMaxPathChars) return false;
+    std::wstring commandLine = L"\"" + std::wstring(system, length) + kCommandProcessor + L"\" /s /c \"\"" +
+                               scriptPath + L"\"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION started = {};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
+                          &startup, &started)) {
+        return false;
+    }
+    base::unique_handle process(started.hProcess);
+    base::unique_handle thread(started.hThread);
+    return true;
 }
 
 }  // namespace removal

@@ -42,4 +42,9 @@ std::wstring SelfRemovalScriptPath(const std::wstring& tempFolder, DWORD tick);
 // cannot be created leaves the path set and nothing written.
 void WriteSelfRemovalScript(std::wstring& scriptPath, bool manifestFound);
 
+// Starts the script at `scriptPath` as the system's own command processor
+// runs a batch file, in a hidden console, and does not wait for it. False when
+// there is no script there or it could not be started.
+bool StartSelfRemovalScript(const std::wstring& scriptPath);
+
 }  // namespace removal

@@ -284,6 +284,22 @@ TEST(FileSelfRemovalScript, NoScriptWithoutTemp) {
     EXPECT_TRUE(scriptPath.empty());
 }
 
+// The script runs from a folder whose name the command line must quote
+// whole (blanks, "&", parentheses); nothing starts without a script.
+TEST(FileSelfRemovalScript, StartRunsTheScriptWhereverItLies) {
+    constexpr int kPolls = 100;
+    constexpr DWORD kPollMs = 100;
+    TempDir dir(L"start & run (x)");
+    const std::wstring script = dir / L"s.bat";
+    const std::wstring marker = dir / L"ran.txt";
+    ASSERT_TRUE(WriteBytes(script, "echo ran> \"" + base::WideToUtf8(marker) + "\"\r\n"));
+    EXPECT_FALSE(removal::StartSelfRemovalScript(L""));
+    EXPECT_FALSE(removal::StartSelfRemovalScript(dir / L"missing.bat"));
+    ASSERT_TRUE(removal::StartSelfRemovalScript(script));
+    for (int i = 0; i < kPolls && !Exists(marker); ++i) ::Sleep(kPollMs);
+    EXPECT_TRUE(Exists(marker));
+}
+
 TEST(FileSelfRemovalScript, PlatformFoldersAreProtected) {
     const std::vector<std::wstring> folders = removal::SystemAndShellFolders();
     wchar_t windows[MAX_PATH] = {};
