@@ -110,8 +110,11 @@ bool WaitForPaint(HWND window, POINT white = kAboveFrame) {
 }
 
 bool WaitForFarewellPage(HWND wizard) {
-    // The farewell button covers the gap between the first page's buttons.
-    return WaitUntil([&] { return !NearColour(ClientPixel(wizard, kFarewellButton), kWhite); }, kExitWaitMs);
+    // The farewell button covers the gap between the first page's buttons. Its
+    // own colour, not just "not white": a window just restored reads black for
+    // a moment, and a click then would land on the progress page.
+    return WaitUntil([&] { return NearColour(ClientPixel(wizard, kFarewellButton), kFarewellButtonColour); },
+                     kExitWaitMs);
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ constexpr POINT kBoxIconCentre = {55, 81};
 constexpr POINT kProgressBarStart = {20, 304};
 constexpr int kProgressBarLength = 490;
 constexpr uint32_t kProgressFillColour = 0x2F7CF6;
+constexpr uint32_t kFarewellButtonColour = 0x3581F6;
 constexpr uint32_t kWhite = 0xFFFFFF;
 
 // A shown, not minimised top-level window of process `pid` with a client area
