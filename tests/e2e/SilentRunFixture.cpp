@@ -30,49 +30,7 @@ int StepEndedBy(const std::string& trace) {
     return std::atoi(trace.c_str() + sizeof(kStepMark) - 1) - 1;
 }
 
-// The JSON string starting at text[pos] (a quote); pos ends after it.
-std::string JsonString(const std::string& text, size_t& pos) {
-    std::string out;
-    for (++pos; pos < text.size() && text[pos] != '"'; ++pos) {
-        if (text[pos] == '\\' && pos + 1 < text.size()) ++pos;
-        out += text[pos];
-    }
-    ++pos;
-    return out;
-}
-
 }  // namespace
-
-std::string ReportRecord::value(const std::string& name) const {
-    for (const auto& field : fields) {
-        if (field.first == name) return field.second;
-    }
-    return {};
-}
-
-// {"table":"...","fields":[{"name":"...","int":N},{"name":"...","text":"..."}]} per line.
-std::vector<ReportRecord> ParseReports(const std::string& jsonLines) {
-    constexpr char kTable[] = "{\"table\":";
-    constexpr char kName[] = "{\"name\":";
-    std::vector<ReportRecord> records;
-    for (size_t pos = jsonLines.find(kTable); pos != std::string::npos; pos = jsonLines.find(kTable, pos)) {
-        const size_t lineEnd = std::min(jsonLines.find('\n', pos), jsonLines.size());
-        ReportRecord record;
-        pos += sizeof(kTable) - 1;
-        record.table = JsonString(jsonLines, pos);
-        while ((pos = jsonLines.find(kName, pos)) < lineEnd) {
-            pos += sizeof(kName) - 1;
-            const std::string name = JsonString(jsonLines, pos);
-            pos = jsonLines.find(':', pos) + 1;  // after "int" or "text"
-            const std::string value = jsonLines[pos] == '"' ? JsonString(jsonLines, pos)
-                                                            : jsonLines.substr(pos, jsonLines.find('}', pos) - pos);
-            record.fields.emplace_back(name, value);
-        }
-        records.push_back(record);
-        pos = lineEnd;
-    }
-    return records;
-}
 
 std::wstring ShellFolder(int csidl) {
     wchar_t path[MAX_PATH] = {};
@@ -176,7 +134,9 @@ std::map<std::wstring, std::string> SilentRun::ReadLogs() const {
 
 std::string SilentRun::Log(const wchar_t* name) const { return testing_support::ReadBytes(logs_.path() + name); }
 
-std::vector<ReportRecord> SilentRun::Reports() const { return ParseReports(Log(L"qsdxbase_reports.jsonl")); }
+std::vector<ReportRecord> SilentRun::Reports() const {
+    return testing_support::ParseReports(Log(L"qsdxbase_reports.jsonl"));
+}
 
 int SilentRun::StepOf(const wchar_t* name, const std::string& needle) const {
     for (const auto& [trace, logs] : marks_) {

@@ -21,14 +21,7 @@
 
 namespace silent_run {
 
-// One usage-report record as the SDK stand-in wrote it: table and fields in order.
-struct ReportRecord {
-    std::string table;
-    std::vector<std::pair<std::string, std::string>> fields;  // name, value (numbers as decimal text)
-    std::string value(const std::string& name) const;  // "" when absent
-};
-std::vector<ReportRecord> ParseReports(const std::string& jsonLines);
-
+using testing_support::ReportRecord;
 using testing_support::KeyExists;
 using testing_support::NamesIn;
 

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <ctime>
-#include <regex>
 
 #include "base/platform.h"
 #include "base/text.h"
@@ -15,6 +13,7 @@
 using namespace report;
 using testing_support::ProductKeyScope;
 using testing_support::ReadLines;
+using testing_support::ReportRecord;
 using testing_support::TempDir;
 
 namespace {
@@ -22,38 +21,6 @@ namespace {
 constexpr char kDecl[] =
     "metrcdorva_orbix_uninstall:102 product_id:int uninstall:bit reason:byte days:int process:string ver:byte";
 const std::vector<std::string> kFieldNames = {"product_id", "uninstall", "reason", "days", "process", "ver"};
-
-// A record the companion library wrote: its table and its fields in order.
-struct Record {
-    std::string table;
-    std::vector<std::string> names;
-    std::vector<std::string> values;
-    std::string operator[](const std::string& name) const {
-        const auto at = std::find(names.begin(), names.end(), name);
-        return at == names.end() ? "(none)" : values[static_cast<size_t>(at - names.begin())];
-    }
-};
-
-std::vector<Record> ReadRecords(const std::wstring& dir) {
-    static const std::regex table("^\\{\"table\":\"([^\"]*)\"");
-    static const std::regex field(
-        "\\{\"name\":\"([^\"]*)\",\"(?:int\":(-?[0-9]+)|text\":\"((?:[^\"\\\\]|\\\\.)*)\")\\}");
-    static const std::regex escape("\\\\(.)");
-    std::vector<Record> records;
-    for (const std::string& line : ReadLines(dir + L"qsdxbase_reports.jsonl")) {
-        if (line.empty()) continue;
-        Record record;
-        std::smatch m;
-        if (std::regex_search(line, m, table)) record.table = m[1];
-        for (auto it = std::sregex_iterator(line.begin(), line.end(), field); it != std::sregex_iterator(); ++it) {
-            const std::smatch& f = *it;
-            record.names.push_back(f[1]);
-            record.values.push_back(f[2].matched ? f[2].str() : std::regex_replace(f[3].str(), escape, "$1"));
-        }
-        records.push_back(record);
-    }
-    return records;
-}
 
 // A directory holding the companion library and, optionally, its switch.
 struct LibraryDir {
@@ -68,7 +35,9 @@ struct LibraryDir {
         }
     }
     std::vector<std::string> Calls() const { return ReadLines(dir / L"qsdxbase_calls.log"); }
-    std::vector<Record> Records() const { return ReadRecords(dir.path()); }
+    std::vector<ReportRecord> Records() const {
+        return testing_support::ParseReports(testing_support::ReadBytes(dir / L"qsdxbase_reports.jsonl"));
+    }
     const std::wstring& path() const { return dir.path(); }
 };
 
@@ -119,7 +88,7 @@ TEST(ReportRecord, RemovalRecordFields) {
     // Besides the process (left out when the parent cannot be named); the order: ProcessFieldIsParentImagePath.
     const std::pair<const char*, const char*> fields[] = {
         {"product_id", "130"}, {"uninstall", "1"}, {"reason", "0"}, {"days", "5"}, {"ver", "1"}};
-    for (const auto& [name, value] : fields) EXPECT_EQ(records[0][name], value) << name;
+    for (const auto& [name, value] : fields) EXPECT_EQ(records[0].value(name), value) << name;
     EXPECT_EQ(lib.Calls(), (std::vector<std::string>{"init", "switch", "create", "send", "shutdown"}));
 }
 
@@ -137,9 +106,9 @@ TEST(ReportRecord, CancelAndCloseRecordsShareOneLibraryUse) {
     }
     const auto records = lib.Records();
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0]["uninstall"], "0");
-    EXPECT_EQ(records[0]["reason"], "1");
-    EXPECT_EQ(records[1]["reason"], "3");
+    EXPECT_EQ(records[0].value("uninstall"), "0");
+    EXPECT_EQ(records[0].value("reason"), "1");
+    EXPECT_EQ(records[1].value("reason"), "3");
     EXPECT_EQ(lib.Calls().back(), "shutdown");
 }
 
@@ -244,7 +213,8 @@ TEST(ReportRecord, ProcessFieldIsParentImagePath) {
         ASSERT_EQ(run.exitCode, 0u);
         const auto records = lib.Records();
         ASSERT_EQ(records.size(), 1u);
-        EXPECT_TRUE(base::EqualsNoCase(base::Utf8ToWide(records[0]["process"]), c.parent)) << records[0]["process"];
-        EXPECT_EQ(records[0].names, kFieldNames);
+        const std::string process = records[0].value("process");
+        EXPECT_TRUE(base::EqualsNoCase(base::Utf8ToWide(process), c.parent)) << process;
+        EXPECT_EQ(records[0].names(), kFieldNames);
     }
 }

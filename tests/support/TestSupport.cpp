@@ -17,6 +17,17 @@ namespace {
 constexpr DWORD kReadChunk = 4096;
 constexpr DWORD kPollMs = 10;
 constexpr DWORD kTerminateWaitMs = 5000;
+
+// The JSON string starting at text[pos] (a quote); pos ends after it.
+std::string JsonString(const std::string& text, size_t& pos) {
+    std::string out;
+    for (++pos; pos < text.size() && text[pos] != '"'; ++pos) {
+        if (text[pos] == '\\' && pos + 1 < text.size()) ++pos;
+        out += text[pos];
+    }
+    ++pos;
+    return out;
+}
 }  // namespace
 
 std::wstring BinDir() { return base::GetExeDirectoryWithSeparator(); }
@@ -191,6 +202,43 @@ void ScopedKeys::Delete(const Key& key) {
         ::RegDeleteTreeW(opened.get(), nullptr);
     }
     ::RegDeleteKeyExW(key.root, key.path.c_str(), key.view, 0);
+}
+
+std::string ReportRecord::value(const std::string& name) const {
+    for (const auto& field : fields) {
+        if (field.first == name) return field.second;
+    }
+    return {};
+}
+
+std::vector<std::string> ReportRecord::names() const {
+    std::vector<std::string> out;
+    for (const auto& field : fields) out.push_back(field.first);
+    return out;
+}
+
+// {"table":"...","fields":[{"name":"...","int":N},{"name":"...","text":"..."}]} per line.
+std::vector<ReportRecord> ParseReports(const std::string& jsonLines) {
+    constexpr char kTable[] = "{\"table\":";
+    constexpr char kName[] = "{\"name\":";
+    std::vector<ReportRecord> records;
+    for (size_t pos = jsonLines.find(kTable); pos != std::string::npos; pos = jsonLines.find(kTable, pos)) {
+        const size_t lineEnd = std::min(jsonLines.find('\n', pos), jsonLines.size());
+        ReportRecord record;
+        pos += sizeof(kTable) - 1;
+        record.table = JsonString(jsonLines, pos);
+        while ((pos = jsonLines.find(kName, pos)) < lineEnd) {
+            pos += sizeof(kName) - 1;
+            const std::string name = JsonString(jsonLines, pos);
+            pos = jsonLines.find(':', pos) + 1;  // after "int" or "text"
+            const std::string value = jsonLines[pos] == '"' ? JsonString(jsonLines, pos)
+                                                            : jsonLines.substr(pos, jsonLines.find('}', pos) - pos);
+            record.fields.emplace_back(name, value);
+        }
+        records.push_back(record);
+        pos = lineEnd;
+    }
+    return records;
 }
 
 }  // namespace testing_support

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -100,5 +101,15 @@ private:
     static void Delete(const Key& key);
     std::vector<Key> keys_;
 };
+
+// One usage-report record as the SDK stand-in wrote it: table and fields in order.
+struct ReportRecord {
+    std::string table;
+    std::vector<std::pair<std::string, std::string>> fields;  // name, value (numbers as decimal text)
+    std::string value(const std::string& name) const;         // "" when absent
+    std::vector<std::string> names() const;
+};
+// The stand-in's report log: one JSON object per line.
+std::vector<ReportRecord> ParseReports(const std::string& jsonLines);
 
 }  // namespace testing_support
