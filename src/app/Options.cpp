@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdint>
 #include <cwctype>
 #include <string_view>
 
@@ -22,26 +21,15 @@ constexpr char kSkipAttr[] = "skip";
 constexpr char kMsgTipAttr[] = "MsgTip";
 constexpr char kRegStateAttr[] = "reg_state";
 
-// False only when the manifest's bytes cannot hold the attribute: an
-// attribute name is the same plain bytes in every encoding the reader
-// accepts (and never a character reference), so a manifest without them has
-// no such attribute, and the whole parse of a large manifest is spared. What
-// cannot be looked at (no file, an empty one, no mapping) is the reader's to
-// decide.
-bool ManifestMayHold(const std::wstring& manifestPath, std::string_view name) {
-    base::unique_hfile file(::CreateFileW(manifestPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 ||
-        static_cast<uint64_t>(size.QuadPart) > base::kMaxConfigFileBytes) {
-        return true;
-    }
-    base::unique_handle section(::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!section) return true;
-    base::unique_view view(::MapViewOfFile(section.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view) return true;
-    const std::string_view bytes(static_cast<const char*>(view.get()), static_cast<size_t>(size.QuadPart));
-    return bytes.find(name) != std::string_view::npos;
+// Loads the manifest and selects its packet element, unless its bytes cannot
+// hold the attribute `name`: an attribute name is the same plain bytes in
+// every encoding the reader accepts (and never a character reference), so the
+// whole parse of a large manifest is spared when it is absent.
+bool SelectPacketHolding(const std::wstring& installDir, std::string_view name, base::XmlConfigDocument& doc) {
+    std::string bytes;
+    if (!base::ReadConfigFile(installDir + removal::kManifestFileName, bytes)) return false;
+    if (bytes.find(name) == std::string::npos) return false;
+    return doc.LoadText(bytes) && doc.SelectPath(kPacketPath);
 }
 
 bool IsPacketFlagOn(const std::wstring& installDir, const char* name) {
@@ -76,12 +64,8 @@ bool IsFlagOn(const std::wstring& value) { return value == L"1"; }
 
 bool ReadPacketAttribute(const std::wstring& installDir, const char* name, std::wstring& value) {
     value.clear();
-    const std::wstring manifestPath = installDir + removal::kManifestFileName;
-    if (!ManifestMayHold(manifestPath, name)) return false;
     base::XmlConfigDocument doc;
-    if (!doc.LoadFile(manifestPath)) return false;
-    if (!doc.SelectPath(kPacketPath)) return false;
-    return doc.GetWideAttribute(name, value);
+    return SelectPacketHolding(installDir, name, doc) && doc.GetWideAttribute(name, value);
 }
 
 bool IsSilentRun(const OptionSource& source) {
@@ -89,10 +73,8 @@ bool IsSilentRun(const OptionSource& source) {
 }
 
 bool IsSkipRun(const OptionSource& source) {
-    const std::wstring manifestPath = source.installDir + removal::kManifestFileName;
-    if (!ManifestMayHold(manifestPath, kSkipAttr)) return false;
     base::XmlConfigDocument doc;
-    if (!doc.LoadFile(manifestPath) || !doc.SelectPath(kPacketPath)) return false;
+    if (!SelectPacketHolding(source.installDir, kSkipAttr, doc)) return false;
     // The flag first: counting the arguments loads the shell library, which a
     // run without the flag does not need before its first window.
     std::wstring value;

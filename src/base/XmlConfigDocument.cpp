@@ -54,9 +54,8 @@ std::vector<std::string> SplitConfigPath(std::string_view path) {
 XmlConfigDocument::XmlConfigDocument() = default;
 XmlConfigDocument::~XmlConfigDocument() = default;
 
-bool XmlConfigDocument::LoadFile(const std::wstring& path) {
-    doc_.reset();
-    cursor_ = nullptr;
+bool ReadConfigFile(const std::wstring& path, std::string& bytes) {
+    bytes.clear();
     base::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
@@ -66,11 +65,21 @@ bool XmlConfigDocument::LoadFile(const std::wstring& path) {
         return false;
     }
     const DWORD length = static_cast<DWORD>(size.QuadPart);
-    std::string buffer(static_cast<size_t>(length) + 1, '\0');
+    bytes.resize(length);
     DWORD read = 0;
     // A file cut short while it is read is not the file that was measured.
-    if (length > 0 && (!::ReadFile(file.get(), buffer.data(), length, &read, nullptr) || read != length)) return false;
-    return LoadText(std::string_view(buffer.data(), read));
+    if (length > 0 && (!::ReadFile(file.get(), bytes.data(), length, &read, nullptr) || read != length)) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
+bool XmlConfigDocument::LoadFile(const std::wstring& path) {
+    doc_.reset();
+    cursor_ = nullptr;
+    std::string bytes;
+    return ReadConfigFile(path, bytes) && LoadText(bytes);
 }
 
 bool XmlConfigDocument::LoadText(std::string_view bytes) {

@@ -83,6 +83,9 @@ private:
     TiXmlNode* cursor_ = nullptr;
 };
 
+// Reads a whole file of at most kMaxConfigFileBytes into `bytes`; false (and
+// nothing kept) when it cannot be opened, is larger or is read short.
+bool ReadConfigFile(const std::wstring& path, std::string& bytes);
 // Reads a whole scrambled data file (at most kMaxConfigFileBytes) and undoes
 // the scrambling.
 bool ReadScrambledText(const std::wstring& path, std::string& text);
