@@ -43,10 +43,6 @@ install_sample() {  # DIR OPTIONS...
 # every run (the silent case removes them).
 install_sample "$root\\plain"
 install_sample "$root\\skip" --skip
-mkdir -p "$drive_c/bench/bare"
-for f in uninst.exe uninst_b.exe qsdxbase.dll qsdxbase_values.txt; do
-    [ -f "$drive_c/bench/plain/$f" ] && cp "$drive_c/bench/plain/$f" "$drive_c/bench/bare/"
-done
 section=$(tr -d '\r' <"$drive_c/bench/plain/qsdxbase_values.txt" | sed -n 's/^QUninstallToolName=//p')
 [ -n "$section" ] || section=QUninstallToolName
 
@@ -104,7 +100,7 @@ time_case() {
             if ("started" in at) printf "%s prepare %d\n", name, (at["started"] - at["single instance"]) * us
             if ("viewer check" in at) printf "%s startup %d\n", name, (at["viewer check"] - start) * us
             if ("run ended" in at) printf "%s run %d\n", name, (at["run ended"] - at["started"]) * us
-            if ("end" in at) printf "%s teardown %d\n", name, (at["end"] - at["run ended"]) * us
+            if ("end" in at && "run ended" in at) printf "%s teardown %d\n", name, (at["end"] - at["run ended"]) * us
             if ("step 18" in at) printf "%s after_steps %d\n", name, (end - at["step 18"]) * us
             printf "%s exit %d\n", name, (end - last) * us
         }' >>"$results" || { echo "bench: $name: incomplete trace in $trace" >&2; return 1; }
@@ -114,7 +110,7 @@ expect_marks() {  # CASE [VARIANT]: the case did what it stands for
     local trace="$out/$1${2:-}-$run.txt"
     case "$1" in
         second) ! grep -q 'uninst: started' "$trace" ;;
-        skip|bare) grep -q 'uninst: end' "$trace" && ! grep -q 'uninst: viewer check' "$trace" ;;
+        skip) grep -q 'uninst: end' "$trace" && ! grep -q 'uninst: viewer check' "$trace" ;;
         silent) grep -q 'uninst: step 18' "$trace" ;;
     esac || { echo "bench: run $run: $1 did not run as expected (see $trace)" >&2; exit 1; }
 }
@@ -139,11 +135,9 @@ for run in $(seq 1 "$runs"); do
         expect_marks second "$v"
     done
     release_section
-    for kind in skip bare; do
-        for v in "${order[@]}"; do
-            time_case "$kind$v" "$root\\$kind\\uninst$v.exe" || exit 1
-            expect_marks "$kind" "$v"
-        done
+    for v in "${order[@]}"; do
+        time_case "skip$v" "$root\\skip\\uninst$v.exe" || exit 1
+        expect_marks skip "$v"
     done
     # Each silent run removes an installation of its own: the keys, verbs and
     # shortcuts are shared, and a second run on them would find nothing left.
@@ -180,12 +174,11 @@ awk -v compare="$compare" -f "$bench_stats" -f <(printf '%s\n' '
         if (compare != "") printf "   %22s", "compared (uninst_b)"
         printf "\n"
         row("empty windowed program, whole process", "empty", "whole")
-        split("second skip bare silent", cases, " ")
+        split("second skip silent", cases, " ")
         title["second"] = "second instance (section held):"
         title["skip"] = "manifest with skip=\"1\", no arguments:"
-        title["bare"] = "no manifest, no arguments:"
         title["silent"] = "silent run (/s) of a small installation:"
-        for (k = 1; k <= 4; k++) {
+        for (k = 1; k <= 3; k++) {
             c = cases[k]
             print "  " title[c]
             row("  whole process", c, "whole")
@@ -202,13 +195,13 @@ awk -v compare="$compare" -f "$bench_stats" -f <(printf '%s\n' '
         # Run by run the two builds met the same machine: the median of their
         # ratios is steadier than the ratio of the medians.
         printf "== this build / compared, median of the runs'"'"' ratios:"
-        split("second whole,skip whole,bare whole,silent startup,silent after_steps", pairs, ",")
-        for (k = 1; k <= 5; k++) {
+        split("second whole,skip whole,silent startup,silent after_steps", pairs, ",")
+        for (k = 1; k <= 4; k++) {
             split(pairs[k], kp, " ")
             n = count[kp[1] " " kp[2]]
             for (i = 1; i <= n; i++) v["ratio " k, i] = v[kp[1] " " kp[2], i] / v[kp[1] "_b " kp[2], i]
             count["ratio " k] = n
-            printf " %s %.2f%s", pairs[k], median("ratio " k), (k < 5 ? "," : "\n")
+            printf " %s %.2f%s", pairs[k], median("ratio " k), (k < 4 ? "," : "\n")
         }
     }') "$results"
 echo "== traces and figures in $out"

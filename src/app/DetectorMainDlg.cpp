@@ -66,7 +66,7 @@ QDetectorMainDlg::~QDetectorMainDlg() {
     if (worker_) ::WaitForSingleObject(worker_.get(), INFINITE);
     // The self-removal script runs once this process is gone; without a
     // script nothing is started.
-    removal::StartSelfRemovalScript(scriptPath_);
+    scriptStart_.Launch(scriptPath_);
 }
 
 void QDetectorMainDlg::Run() {

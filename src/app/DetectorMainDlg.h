@@ -12,6 +12,7 @@
 #include "app/Options.h"
 #include "base/unique_any.h"
 #include "manifest/FileConfig.h"
+#include "removal/SelfRemovalScript.h"
 #include "ui/host/LxDialogView.h"
 
 namespace app {
@@ -80,6 +81,7 @@ private:
     std::wstring installDir_;
     std::wstring removalDir_;
     std::wstring scriptPath_;
+    removal::PreparedScriptStart scriptStart_;
     manifest::FileConfigList fileConfigList_;
     int silent_ = 0;
     uint32_t previousUninstallCount_ = 0;

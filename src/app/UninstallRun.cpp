@@ -195,6 +195,9 @@ void RunUninstallSequence(QDetectorMainDlg& dialog) {
 
     MarkStep(13);
     removal::WriteSelfRemovalScript(dialog.scriptPath_, manifestOpens);
+    // Starting a process costs about as much as a step; it is made now, beside
+    // the registry steps, and only runs when the run is over.
+    dialog.scriptStart_.Prepare(dialog.scriptPath_);
     MarkStep(14);
     removal::CCommonRegister::Instance();
     removal::RemoveUninstallInfo();

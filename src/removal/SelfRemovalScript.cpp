@@ -126,25 +126,94 @@ void WriteSelfRemovalScript(std::wstring& scriptPath, bool manifestFound) {
     ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-bool StartSelfRemovalScript(const std::wstring& scriptPath) {
+namespace {
+
+// `"<system>\cmd.exe" /s /c ""<script>""`: the outer quotes go, the inner pair
+// keeps blanks and "&" of the path inside one name.
+bool ScriptCommandLine(const std::wstring& scriptPath, std::wstring& commandLine) {
     if (scriptPath.empty() || !base::FileIsPresent(scriptPath)) return false;
     wchar_t system[base::kMaxPathChars] = {};
     const UINT length = ::GetSystemDirectoryW(system, static_cast<UINT>(base::kMaxPathChars));
     if (length == 0 || length >= base::kMaxPathChars) return false;
-    std::wstring commandLine = L"\"" + std::wstring(system, length) + kCommandProcessor + L"\" /s /c \"\"" +
-                               scriptPath + L"\"\"";
+    commandLine = L"\"" + std::wstring(system, length) + kCommandProcessor + L"\" /s /c \"\"" + scriptPath + L"\"\"";
+    return true;
+}
+
+bool CreateScriptProcess(std::wstring commandLine, DWORD flags, base::unique_handle& process,
+                         base::unique_handle& thread) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
-                          &startup, &started)) {
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | flags, nullptr,
+                          nullptr, &startup, &started)) {
         return false;
     }
-    base::unique_handle process(started.hProcess);
-    base::unique_handle thread(started.hThread);
+    process.reset(started.hProcess);
+    thread.reset(started.hThread);
     return true;
+}
+
+bool SetKillOnClose(HANDLE job, bool on) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = on ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE : 0;
+    return ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits)) != FALSE;
+}
+
+}  // namespace
+
+bool StartSelfRemovalScript(const std::wstring& scriptPath) {
+    std::wstring commandLine;
+    base::unique_handle process;
+    base::unique_handle thread;
+    return ScriptCommandLine(scriptPath, commandLine) && CreateScriptProcess(commandLine, 0, process, thread);
+}
+
+PreparedScriptStart::~PreparedScriptStart() {
+    Join();
+    // Never launched: ended here, and by the job's end should this be skipped.
+    if (process_) ::TerminateProcess(process_.get(), 0);
+}
+
+void PreparedScriptStart::Prepare(const std::wstring& scriptPath) {
+    if (maker_ || scriptPath.empty()) return;
+    path_ = scriptPath;
+    maker_.reset(::CreateThread(nullptr, 0, MakeProcess, this, 0, nullptr));
+}
+
+DWORD WINAPI PreparedScriptStart::MakeProcess(void* self) {
+    auto* start = static_cast<PreparedScriptStart*>(self);
+    std::wstring commandLine;
+    if (!ScriptCommandLine(start->path_, commandLine)) return 0;
+    start->job_.reset(::CreateJobObjectW(nullptr, nullptr));
+    if (!start->job_ || !SetKillOnClose(start->job_.get(), true)) return 0;
+    if (!CreateScriptProcess(commandLine, CREATE_SUSPENDED, start->process_, start->thread_)) return 0;
+    // Outside the job the process could outlive a crash of this one, suspended.
+    if (!::AssignProcessToJobObject(start->job_.get(), start->process_.get())) {
+        ::TerminateProcess(start->process_.get(), 0);
+        start->process_.reset();
+        start->thread_.reset();
+    }
+    return 0;
+}
+
+void PreparedScriptStart::Join() {
+    if (maker_) ::WaitForSingleObject(maker_.get(), INFINITE);
+    maker_.reset();
+}
+
+bool PreparedScriptStart::Launch(const std::wstring& scriptPath) {
+    Join();
+    // The job must no longer end the process once it runs: the script outlives this one.
+    if (process_ && scriptPath == path_ && base::FileIsPresent(scriptPath) && SetKillOnClose(job_.get(), false) &&
+        ::ResumeThread(thread_.get()) != static_cast<DWORD>(-1)) {
+        process_.reset();
+        thread_.reset();
+        job_.reset();
+        return true;
+    }
+    return StartSelfRemovalScript(scriptPath);
 }
 
 }  // namespace removal

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_any.h"
+
 namespace removal {
 
 // The install manifest beside the uninstaller (the script deletes it first).
@@ -46,5 +48,33 @@ void WriteSelfRemovalScript(std::wstring& scriptPath, bool manifestFound);
 // runs a batch file, in a hidden console, and does not wait for it. False when
 // there is no script there or it could not be started.
 bool StartSelfRemovalScript(const std::wstring& scriptPath);
+
+// The same start in two halves, so that the command processor's process is
+// made while the run still works and the script only runs once the run is
+// over: Prepare makes the process, suspended, on a thread of its own; Launch
+// lets it run (or starts the script the plain way when nothing was prepared
+// for that path). Until Launch the process belongs to a job that ends it with
+// this object, or with this process should it die first: a prepared script
+// never runs unless launched.
+class PreparedScriptStart {
+public:
+    PreparedScriptStart() = default;
+    PreparedScriptStart(const PreparedScriptStart&) = delete;
+    PreparedScriptStart& operator=(const PreparedScriptStart&) = delete;
+    ~PreparedScriptStart();
+
+    void Prepare(const std::wstring& scriptPath);
+    bool Launch(const std::wstring& scriptPath);
+
+private:
+    static DWORD WINAPI MakeProcess(void* self);
+    void Join();
+
+    std::wstring path_;
+    base::unique_handle maker_;
+    base::unique_handle job_;
+    base::unique_handle process_;
+    base::unique_handle thread_;
+};
 
 }  // namespace removal

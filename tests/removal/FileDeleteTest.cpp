@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "base/platform.h"
 #include "base/text.h"
 #include "removal/FileRemoval.h"
@@ -298,6 +300,40 @@ TEST(FileSelfRemovalScript, StartRunsTheScriptWhereverItLies) {
     ASSERT_TRUE(removal::StartSelfRemovalScript(script));
     for (int i = 0; i < kPolls && !Exists(marker); ++i) ::Sleep(kPollMs);
     EXPECT_TRUE(Exists(marker));
+}
+
+// A prepared start runs nothing until launched, and never when dropped
+// unlaunched: the one launched here had the other's whole start-up time.
+TEST(FileSelfRemovalScript, PreparedStartRunsOnlyWhenLaunched) {
+    constexpr int kPolls = 100;
+    constexpr DWORD kPollMs = 100;
+    TempDir dir(L"prepared (x)");
+    std::wstring scripts[2];
+    std::wstring markers[2];
+    for (int i = 0; i < 2; ++i) {
+        scripts[i] = dir / (std::to_wstring(i) + L".bat");
+        markers[i] = dir / (std::to_wstring(i) + L".txt");
+        ASSERT_TRUE(WriteBytes(scripts[i], "echo ran> \"" + base::WideToUtf8(markers[i]) + "\"\r\n"));
+    }
+    auto dropped = std::make_unique<removal::PreparedScriptStart>();
+    dropped->Prepare(scripts[1]);
+    removal::PreparedScriptStart launched;
+    launched.Prepare(scripts[0]);
+    ::Sleep(kPollMs);
+    EXPECT_FALSE(Exists(markers[0]));
+    ASSERT_TRUE(launched.Launch(scripts[0]));
+    for (int i = 0; i < kPolls && !Exists(markers[0]); ++i) ::Sleep(kPollMs);
+    EXPECT_TRUE(Exists(markers[0]));
+    dropped.reset();
+    EXPECT_FALSE(Exists(markers[1]));
+    // Launched for another path than prepared: that path, started afresh.
+    ASSERT_TRUE(::DeleteFileW(markers[0].c_str()));
+    removal::PreparedScriptStart other;
+    other.Prepare(scripts[0]);
+    EXPECT_TRUE(other.Launch(scripts[1]));
+    for (int i = 0; i < kPolls && !Exists(markers[1]); ++i) ::Sleep(kPollMs);
+    EXPECT_TRUE(Exists(markers[1]));
+    EXPECT_FALSE(Exists(markers[0]));
 }
 
 TEST(FileSelfRemovalScript, PlatformFoldersAreProtected) {
