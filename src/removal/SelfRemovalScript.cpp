@@ -14,6 +14,8 @@ namespace {
 constexpr char kLineEnd[] = "\r\n";
 constexpr wchar_t kTempReference[] = L"%TEMP%";
 constexpr wchar_t kCommandProcessor[] = L"\\cmd.exe";
+// What ResumeThread answers when it failed.
+constexpr DWORD kResumeFailed = static_cast<DWORD>(-1);
 
 void AppendCommand(std::string& text, const std::string& command) {
     // Every command is followed by an empty line.
@@ -207,7 +209,7 @@ bool PreparedScriptStart::Launch(const std::wstring& scriptPath) {
     Join();
     // The job must no longer end the process once it runs: the script outlives this one.
     if (process_ && scriptPath == path_ && base::FileIsPresent(scriptPath) && SetKillOnClose(job_.get(), false) &&
-        ::ResumeThread(thread_.get()) != static_cast<DWORD>(-1)) {
+        ::ResumeThread(thread_.get()) != kResumeFailed) {
         process_.reset();
         thread_.reset();
         job_.reset();
